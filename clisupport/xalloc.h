@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Allocation that never returns null for a non-zero size.
+#ifndef CLISUPPORT_XALLOC_H
+#define CLISUPPORT_XALLOC_H
+
+#include <stddef.h>
+
+// Reports "memory exhausted" and exits with exit_failure.
+_Noreturn void die_memory_exhausted(void);
+
+// malloc; a null result for a non-zero n ends the process.
+void *checked_malloc(size_t n);
+// realloc; a null result for a non-zero n ends the process.
+void *checked_realloc(void *p, size_t n);
+// A new block of n bytes holding a copy of p.
+void *checked_memdup(const void *p, size_t n);
+// A new copy of s.
+char *checked_strdup(const char *s);
+// A new copy of at most n bytes of s, terminated.
+char *checked_strndup(const char *s, size_t n);
+
+#endif

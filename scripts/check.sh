@@ -1,0 +1,38 @@
+#!/bin/bash
+# SPDX-License-Identifier: GPL-2.0-or-later
+# The test command: installs what is missing, builds the system normally, with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and with libFuzzer, and
+# runs the whole suite in each build through CTest.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${QK_JOBS:-$(nproc)}
+
+bash scripts/deps.sh
+
+status=0
+run_suite()
+{
+	local dir=$1
+	shift
+	echo "== tests in $dir"
+	ctest --test-dir "$dir" --output-on-failure -j "$jobs" "$@" || status=1
+}
+
+echo "== normal build"
+bash scripts/build.sh build
+run_suite build
+
+echo "== sanitizer build"
+bash scripts/build.sh build-asan -DQK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1} \
+UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+	run_suite build-asan
+
+echo "== fuzz build"
+cmake -S . -B build-fuzz -G Ninja -DQK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build-fuzz -j "$jobs" --target fuzzers
+run_suite build-fuzz -L fuzz
+
+exit $status
