@@ -3,6 +3,10 @@
 #ifndef CLISUPPORT_ARGMATCH_H
 #define CLISUPPORT_ARGMATCH_H
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #include <stddef.h>
 
 // Called after a matching failure was reported; expected not to return. Each
@@ -29,5 +33,9 @@ void report_bad_argument(const char *context, const char *argument, int problem)
 // "Valid arguments are:" and the keywords, synonyms on one line.
 void list_valid_arguments(const char *const *keywords, const void *values,
 			  size_t value_size);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -3,6 +3,10 @@
 #ifndef CLISUPPORT_CLOSEOUT_H
 #define CLISUPPORT_CLOSEOUT_H
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #include <stdio.h>
 
 // Closes the stream. Returns 0, or -1 when output was lost (errno then holds
@@ -13,5 +17,9 @@ int close_stream_checked(FILE *stream);
 // "write error" and ends the process with exit_failure at once; on lost
 // standard error ends it with exit_failure silently.
 void close_stdout(void);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -4,6 +4,10 @@
 #ifndef CLISUPPORT_FRAME_H
 #define CLISUPPORT_FRAME_H
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #include <libintl.h>
 
 #define _(msgid) gettext(msgid)
@@ -24,5 +28,9 @@ extern int exit_failure;
 // the locale from the environment, binds and selects the text domain, sets
 // exit_failure to failure_status and registers close_stdout at exit.
 void frame_start(const char *argv0, int failure_status);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

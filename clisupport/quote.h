@@ -5,6 +5,10 @@
 #ifndef CLISUPPORT_QUOTE_H
 #define CLISUPPORT_QUOTE_H
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #include <stddef.h>
 
 // Quotes text into slot 0.
@@ -16,5 +20,9 @@ char *quote_in_slot(int n, const char *text);
 // Writes the quoted text into buffer as far as capacity allows and returns
 // the length of the whole quoted text, without its terminator.
 size_t quote_to_buffer(char *buffer, size_t capacity, const char *text);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -3,6 +3,10 @@
 #ifndef CLISUPPORT_VERSION_H
 #define CLISUPPORT_VERSION_H
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #include <stdio.h>
 
 // Copyright line format: "%s" takes the copyright sign, "%d" the year.
@@ -13,5 +17,9 @@ extern const char version_etc_copyright[];
 // name at least one author (the process aborts otherwise).
 void print_version_text(FILE *stream, const char *command, const char *package,
 			const char *version, const char *const *authors);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -3,10 +3,14 @@
 #ifndef CLISUPPORT_XALLOC_H
 #define CLISUPPORT_XALLOC_H
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #include <stddef.h>
 
 // Reports "memory exhausted" and exits with exit_failure.
-_Noreturn void die_memory_exhausted(void);
+__attribute__((noreturn)) void die_memory_exhausted(void);
 
 // malloc; a null result for a non-zero n ends the process.
 void *checked_malloc(size_t n);
@@ -18,5 +22,9 @@ void *checked_memdup(const void *p, size_t n);
 char *checked_strdup(const char *s);
 // A new copy of at most n bytes of s, terminated.
 char *checked_strndup(const char *s, size_t n);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

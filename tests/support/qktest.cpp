@@ -51,7 +51,7 @@ std::vector<std::string> childEnvironment(const RunOptions &o)
         for (char **e = environ; *e; ++e) {
             const char *eq = strchr(*e, '=');
             if (eq) {
-                vars[std::string(*e, eq)] = eq + 1;
+                vars[std::string(*e, size_t(eq - *e))] = eq + 1;
             }
         }
     }
