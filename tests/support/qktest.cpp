@@ -69,7 +69,8 @@ std::vector<std::string> childEnvironment(const RunOptions &o)
 }
 
 [[noreturn]] void startChild(const std::vector<std::string> &argv, const RunOptions &o,
-                             int inFd, int outFd, int errFd)
+                             const std::vector<std::string> &scratches, int inFd, int outFd,
+                             int errFd)
 {
     // The test runner may have blocked or ignored signals; the child must not
     // inherit that.
@@ -79,7 +80,7 @@ std::vector<std::string> childEnvironment(const RunOptions &o)
     signal(SIGPIPE, SIG_DFL);
     signal(SIGCHLD, SIG_DFL);
 
-    if (!o.binds.empty()) {
+    if (!o.binds.empty() || !o.overlays.empty()) {
         if (unshare(CLONE_NEWNS) != 0) {
             childFail("unshare");
         }
@@ -91,6 +92,25 @@ std::vector<std::string> childEnvironment(const RunOptions &o)
                 childFail(b.second.c_str());
             }
         }
+        for (size_t i = 0; i < o.overlays.size(); ++i) {
+            const std::string &dir = o.overlays[i];
+            const std::string &scratch = scratches[i];
+            // The changes live in a tmpfs of the namespace only.
+            if (mount("tmpfs", scratch.c_str(), "tmpfs", 0, nullptr) != 0) {
+                childFail("overlay tmpfs");
+            }
+            std::string upper = scratch + "/upper";
+            std::string work = scratch + "/work";
+            mkdir(upper.c_str(), 0755);
+            mkdir(work.c_str(), 0755);
+            std::string data = "lowerdir=" + dir + ",upperdir=" + upper + ",workdir=" + work;
+            if (mount("overlay", dir.c_str(), "overlay", 0, data.c_str()) != 0) {
+                childFail(dir.c_str());
+            }
+        }
+    }
+    if (o.prepare) {
+        o.prepare();
     }
     if (inFd >= 0) {
         dup2(inFd, 0);
@@ -154,13 +174,22 @@ RunResult run(const std::vector<std::string> &argv, const RunOptions &o)
         ADD_FAILURE() << "pipe: " << strerror(errno);
         return r;
     }
+    std::vector<std::string> scratches;
+    for (size_t i = 0; i < o.overlays.size(); ++i) {
+        char scratch[] = "/tmp/qktest-overlay.XXXXXX";
+        if (!mkdtemp(scratch)) {
+            ADD_FAILURE() << "mkdtemp: " << strerror(errno);
+            return r;
+        }
+        scratches.push_back(scratch);
+    }
     pid_t pid = fork();
     if (pid < 0) {
         ADD_FAILURE() << "fork: " << strerror(errno);
         return r;
     }
     if (pid == 0) {
-        startChild(argv, o, inPipe[0], outPipe[1], errPipe[1]);
+        startChild(argv, o, scratches, inPipe[0], outPipe[1], errPipe[1]);
     }
     close(outPipe[1]);
     close(errPipe[1]);
@@ -228,6 +257,9 @@ RunResult run(const std::vector<std::string> &argv, const RunOptions &o)
     close(errPipe[0]);
     int wstatus = 0;
     while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    for (const auto &scratch : scratches) {
+        rmdir(scratch.c_str());
     }
     if (WIFEXITED(wstatus)) {
         r.status = WEXITSTATUS(wstatus);

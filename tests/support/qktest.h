@@ -3,6 +3,7 @@
 // does, and temporary directories that clean up after themselves.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -28,6 +29,14 @@ struct RunOptions {
     // Bind mounts (source, target) made in a private mount namespace of the
     // child before it starts; targets that are files must exist.
     std::vector<std::pair<std::string, std::string>> binds;
+    // Directories covered, in the child's private mount namespace, by a
+    // writable overlay whose changes land in a scratch directory and vanish
+    // with the child: the child (or prepare) may then add, change or remove
+    // files there without touching the real system.
+    std::vector<std::string> overlays;
+    // Called in the child after the mounts and before privileges are
+    // dropped; a failure should _exit(127).
+    std::function<void()> prepare;
     // Start the child with standard output closed, or on this path.
     bool closeStdout = false;
     std::string stdoutPath;
