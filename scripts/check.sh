@@ -1,8 +1,9 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-2.0-or-later
 # The test command: installs what is missing, builds the system normally, with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and with libFuzzer, and
-# runs the whole suite in each build through CTest.
+# AddressSanitizer and UndefinedBehaviorSanitizer, for 32-bit x86 (the devices'
+# own width) and with libFuzzer, and runs the whole suite in each build
+# through CTest.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -28,6 +29,10 @@ bash scripts/build.sh build-asan -DQK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
 	run_suite build-asan
+
+echo "== 32-bit x86 build"
+bash scripts/build.sh build-i386 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i386-linux-gnu.cmake"
+run_suite build-i386
 
 echo "== fuzz build"
 cmake -S . -B build-fuzz -G Ninja -DQK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \

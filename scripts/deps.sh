@@ -6,6 +6,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 wanted=$(grep -v '^\s*#' "$here/packages" | grep -v '^\s*$')
+
+# Names with ":i386" are of the 32-bit build, installed beside the native ones.
+if grep -q ':i386$' <<<"$wanted" && ! dpkg --print-foreign-architectures | grep -qx i386; then
+	dpkg --add-architecture i386
+fi
 missing=()
 for p in $wanted; do
 	if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed'; then
