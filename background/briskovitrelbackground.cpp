@@ -1,0 +1,420 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "briskovitrelbackground.h"
+#include "briskovitrelbackground_p.h"
+
+#include <QtCore/QDebug>
+#include <QtCore/QDir>
+#include <QtCore/QtAlgorithms>
+#include <QtCore/QtMath>
+#include <QtGui/QBrush>
+#include <QtGui/QColor>
+#include <QtGui/QImageReader>
+#include <QtGui/QImageWriter>
+#include <QtGui/QPainter>
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+const quint16 blurKernel[7] = { 1, 6, 15, 20, 15, 6, 1 };
+
+bool holdsPixelWords(const QImage &image)
+{
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The filters walk the buffer as 0xAARRGGBB words; anything else would be
+// read past its end or with its channels swapped.
+void convertToPixelWords(QImage *image)
+{
+    if (!image->isNull() && !holdsPixelWords(*image)) {
+        *image = image->convertToFormat(QImage::Format_RGB32);
+    }
+}
+
+QRgb *pixelWords(QImage *image)
+{
+    return reinterpret_cast<QRgb *>(image->bits());
+}
+
+qsizetype pixelCount(const QImage &image)
+{
+    return qsizetype(image.width()) * image.height();
+}
+
+// A rectangle side as a whole number of pixels, 0 when there is none.
+int wholePixels(qreal side)
+{
+    if (!(side >= 1.0) || side >= qreal(INT_MAX)) {
+        return 0;
+    }
+    return int(side);
+}
+
+// Rounds each of x, y, width and height on its own, halves upward; rounding
+// the corners instead would change the size by a pixel. Coordinates beyond
+// the integer range give an empty rectangle.
+QRect roundedRect(const QRectF &rect)
+{
+    const qreal limit = qreal(INT_MAX / 2);
+    for (const qreal v : { rect.x(), rect.y(), rect.width(), rect.height() }) {
+        if (!(qAbs(v) < limit)) {
+            return QRect();
+        }
+    }
+    return QRect(qRound(rect.x()), qRound(rect.y()), qRound(rect.width()), qRound(rect.height()));
+}
+
+QRgb blurBorderPixel(const QRgb *in, int width, int x)
+{
+    const int first = qMax(0, x - 3);
+    const int last = qMin(width - 1, x + 3);
+    quint32 r = 0;
+    quint32 g = 0;
+    quint32 b = 0;
+    quint32 weights = 0;
+    for (int k = first; k <= last; ++k) {
+        const quint32 weight = blurKernel[k - x + 3];
+        r += weight * qRed(in[k]);
+        g += weight * qGreen(in[k]);
+        b += weight * qBlue(in[k]);
+        weights += weight;
+    }
+    return 0xff000000u | (r / weights) << 16 | (g / weights) << 8 | (b / weights);
+}
+
+// Red and blue share one word and green has its own: each lane's sum stays
+// below 64 * 255, so no lane carries into the next and one shift divides all.
+QRgb blurInteriorPixel(const QRgb *in)
+{
+    const quint32 rbMask = 0x00ff00ffu;
+    const quint32 gMask = 0x0000ff00u;
+    const quint32 rb = ((in[0] & rbMask) + (in[6] & rbMask))
+        + 6 * ((in[1] & rbMask) + (in[5] & rbMask))
+        + 15 * ((in[2] & rbMask) + (in[4] & rbMask))
+        + 20 * (in[3] & rbMask);
+    const quint32 g = ((in[0] & gMask) + (in[6] & gMask))
+        + 6 * ((in[1] & gMask) + (in[5] & gMask))
+        + 15 * ((in[2] & gMask) + (in[4] & gMask))
+        + 20 * (in[3] & gMask);
+    return 0xff000000u | ((rb >> 6) & rbMask) | ((g >> 6) & gMask);
+}
+
+} // namespace
+
+quint32 backgroundCacheHash(const QString &text)
+{
+    quint32 h = 0;
+    for (const QChar c : text) {
+        h = (h << 4) + c.unicode();
+        h ^= (h & 0xf0000000u) >> 23;
+        h &= 0x0fffffffu;
+    }
+    return h;
+}
+
+template <int factor>
+void blurAndDownsampleBy(const QImage *src, QImage *dst, int row)
+{
+    static_assert(factor == 1, "only the factor 1 is provided");
+    if (!src || !dst || !holdsPixelWords(*src) || !holdsPixelWords(*dst)) {
+        return;
+    }
+    const int width = src->width();
+    if (row < 0 || row >= src->height() || row >= dst->width() || dst->height() < width) {
+        return;
+    }
+    const QRgb *in = reinterpret_cast<const QRgb *>(src->constScanLine(row));
+    const int step = dst->bytesPerLine() / int(sizeof(QRgb));
+    QRgb *out = pixelWords(dst) + row;
+
+    const int interiorBegin = qMin(3, width);
+    const int interiorEnd = qMax(interiorBegin, width - 3);
+    int x = 0;
+    for (; x < interiorBegin; ++x) {
+        out[qsizetype(x) * step] = blurBorderPixel(in, width, x);
+    }
+    for (; x < interiorEnd; ++x) {
+        out[qsizetype(x) * step] = blurInteriorPixel(in + x - 3);
+    }
+    for (; x < width; ++x) {
+        out[qsizetype(x) * step] = blurBorderPixel(in, width, x);
+    }
+}
+
+template void blurAndDownsampleBy<1>(const QImage *src, QImage *dst, int row);
+
+BriskoVitrelBackground::BriskoVitrelBackground()
+    : m_blurPasses(5)
+    , m_whiteLevel(qQNaN())
+{
+    for (int k = 0; k < 256; ++k) {
+        m_curveTable[k] = uchar(k);
+    }
+    setWhiteLevel(0.4);
+}
+
+BriskoVitrelBackground::BriskoVitrelBackground(const QString &outputPath)
+    : m_blurPasses(5)
+    , m_whiteLevel(qQNaN())
+    , m_outputPath(outputPath)
+{
+    // Until a level is set the curve keeps every value.
+    for (int k = 0; k < 256; ++k) {
+        m_curveTable[k] = uchar(k);
+    }
+    const QDir dir(outputPath);
+    // Relative to the current directory, and "" is the current directory.
+    if (!dir.mkpath(dir.absolutePath())) {
+        qWarning() << "Could not create directory" << dir.path();
+        return;
+    }
+    setWhiteLevel(0.4);
+}
+
+BriskoVitrelBackground::~BriskoVitrelBackground() = default;
+
+void BriskoVitrelBackground::processAppWallpaper(QImage *image)
+{
+    blur(image);
+    curves(image);
+    saturate(image);
+}
+
+QString BriskoVitrelBackground::outputPath() const
+{
+    return m_outputPath;
+}
+
+QString BriskoVitrelBackground::appImagePath() const
+{
+    return m_appImagePath;
+}
+
+QImage BriskoVitrelBackground::getAppBackground(const QString &path, const QRectF &rect)
+{
+    const int width = wholePixels(rect.width());
+    const int height = wholePixels(rect.height());
+    if (width == 0 || height == 0) {
+        return QImage();
+    }
+    QImageReader reader(path, QByteArray());
+    const QSize stored = reader.size();
+    if (stored.isEmpty()) {
+        return QImage();
+    }
+    const double ratio = double(width) / height;
+    QRect clip;
+    if (double(stored.width()) / stored.height() > ratio) {
+        const int cropWidth = qMax(1, int(stored.height() * ratio));
+        clip = QRect(stored.width() / 2 - cropWidth / 2, 0, cropWidth, stored.height());
+    } else {
+        const int cropHeight = qMax(1, int(stored.width() / ratio));
+        clip = QRect(0, stored.height() / 2 - cropHeight / 2, stored.width(), cropHeight);
+    }
+    reader.setClipRect(clip);
+    reader.setScaledSize(QSize(width, height));
+    return reader.read();
+}
+
+QImage BriskoVitrelBackground::backgroundTexture()
+{
+    QImageReader reader(QStringLiteral("://images/graphic-shader-texture.png"), QByteArray());
+    const QImage texture = reader.read();
+    if (texture.isNull()) {
+        qWarning("declarativetheme::generateWallpapersFrom(imageUrl) - Texture is not available");
+    }
+    return texture;
+}
+
+void BriskoVitrelBackground::buildBackgroundImageBase(const QImage &source, QImage &out,
+                                                      const QImage &texture, const QRectF &rect)
+{
+    out = QImage();
+    const int width = wholePixels(rect.width());
+    const QRect area = roundedRect(rect);
+    if (width == 0 || area.isEmpty()) {
+        return;
+    }
+    const QImage crop = source.copy(area);
+    if (crop.isNull()) {
+        return;
+    }
+    // A rectangle under four pixels wide still keeps one column.
+    const int smallWidth = qMax(1, int(rect.width() * 0.25));
+    out = crop.scaledToWidth(smallWidth, Qt::FastTransformation);
+    if (out.isNull()) {
+        return;
+    }
+    processAppWallpaper(&out);
+    out = out.scaledToWidth(width, Qt::SmoothTransformation);
+    addNoise(&out);
+    if (texture.isNull() || out.isNull()) {
+        return;
+    }
+    QPainter painter(&out);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setOpacity(0.1);
+    painter.fillRect(QRect(0, 0, out.width(), out.height()), QBrush(texture));
+}
+
+BriskoVitrelBackground *BriskoVitrelBackground::buildBackgroundImageForPortrait(
+    BriskoVitrelBackground *background, const QImage &image, QString sourcePath,
+    const QImage &texture, const QRectF &rect)
+{
+    if (!background || image.isNull()) {
+        return background;
+    }
+    const QString name = QStringLiteral("/%1ap.jpg").arg(backgroundCacheHash(sourcePath), 0, 16);
+    background->m_appImagePath = background->m_outputPath + name;
+
+    QImage result;
+    background->buildBackgroundImageBase(image, result, texture, rect);
+    QImageWriter writer(background->m_appImagePath, QByteArray());
+    writer.setQuality(95);
+    (void)writer.write(result);
+    return background;
+}
+
+void BriskoVitrelBackground::curves(QImage *image)
+{
+    convertToPixelWords(image);
+    QRgb *p = pixelWords(image);
+    const qsizetype count = pixelCount(*image);
+    for (qsizetype i = 0; i < count; ++i) {
+        int hue;
+        int saturation;
+        int value;
+        QColor::fromRgb(p[i]).toHsv().getHsv(&hue, &saturation, &value);
+        p[i] = QColor::fromHsv(hue, saturation, m_curveTable[value], 255).rgb();
+    }
+}
+
+void BriskoVitrelBackground::darken(QImage *image)
+{
+    convertToPixelWords(image);
+    QRgb *p = pixelWords(image);
+    const qsizetype count = pixelCount(*image);
+    for (qsizetype i = 0; i < count; ++i) {
+        p[i] = (((p[i] & 0xfefefefeu) >> 1) + ((p[i] & 0xfcfcfcfcu) >> 2)) | 0xff000000u;
+    }
+}
+
+void BriskoVitrelBackground::darkenMore(QImage *image)
+{
+    convertToPixelWords(image);
+    QRgb *p = pixelWords(image);
+    const qsizetype count = pixelCount(*image);
+    for (qsizetype i = 0; i < count; ++i) {
+        p[i] = ((p[i] & 0xfcfcfcfcu) >> 2) | 0xff000000u;
+    }
+}
+
+void BriskoVitrelBackground::saturate(QImage *image)
+{
+    convertToPixelWords(image);
+    QRgb *p = pixelWords(image);
+    const qsizetype count = pixelCount(*image);
+    for (qsizetype i = 0; i < count; ++i) {
+        int hue;
+        int saturation;
+        int value;
+        QColor::fromRgb(p[i]).toHsv().getHsv(&hue, &saturation, &value);
+        const int boosted = qMin(3 * saturation / 2, 255);
+        p[i] = QColor::fromHsv(hue, boosted, value, 255).rgb();
+    }
+}
+
+void BriskoVitrelBackground::addNoise(QImage *image)
+{
+    convertToPixelWords(image);
+    QRgb *p = pixelWords(image);
+    const qsizetype count = pixelCount(*image);
+    for (qsizetype i = 0; i < count; ++i) {
+        // rand() gives 31 bits; dropping one leaves 30, so the offset is
+        // binomial in -15..15 and centred on 0.
+        const int offset = qPopulationCount(quint32(std::rand()) >> 1) - 15;
+        const int r = qBound(0, qRed(p[i]) + offset, 255);
+        const int g = qBound(0, qGreen(p[i]) + offset, 255);
+        const int b = qBound(0, qBlue(p[i]) + offset, 255);
+        p[i] = 0xff000000u | quint32(r) << 16 | quint32(g) << 8 | quint32(b);
+    }
+}
+
+int BriskoVitrelBackground::extractMeanValue(const QImage &image)
+{
+    const qint64 count = pixelCount(image);
+    if (count == 0) {
+        return 0;
+    }
+    // A 32-bit sum would overflow beyond 8421504 white pixels.
+    qint64 sum = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            sum += qMax(qMax(qRed(p), qGreen(p)), qBlue(p));
+        }
+    }
+    return int(sum / count);
+}
+
+void BriskoVitrelBackground::setWhiteLevel(double level)
+{
+    if (level == m_whiteLevel) {
+        return;
+    }
+    m_whiteLevel = level;
+    // The divisor is sin(1.5) / 1.5, so that white maps to 255 * level.
+    const double factor = level / 0.6649966577360363 * 255.0;
+    for (int k = 0; k < 256; ++k) {
+        const double entry = std::sin(1.5 * k / 255) * factor / 1.5;
+        // Clamped before truncation: a NaN or huge level must not reach the
+        // integer conversion.
+        if (entry >= 255.0) {
+            m_curveTable[k] = 255;
+        } else if (entry > 0.0) {
+            m_curveTable[k] = uchar(entry);
+        } else {
+            m_curveTable[k] = 0;
+        }
+    }
+}
+
+void BriskoVitrelBackground::blurAndTranspose(const QImage &src, QImage *dst)
+{
+    if (!dst) {
+        return;
+    }
+    QImage source = src;
+    convertToPixelWords(&source);
+    const QSize transposed(source.height(), source.width());
+    // A target of another size would be written past its end.
+    if (dst->size() != transposed || !holdsPixelWords(*dst)) {
+        *dst = QImage(transposed, QImage::Format_ARGB32);
+    }
+    for (int y = 0; y < source.height(); ++y) {
+        blurAndDownsampleBy<1>(&source, dst, y);
+    }
+}
+
+void BriskoVitrelBackground::blur(QImage *image)
+{
+    if (!image || qMin(image->width(), image->height()) < 50) {
+        return;
+    }
+    convertToPixelWords(image);
+    QImage work;
+    for (int pass = 0; pass < m_blurPasses; ++pass) {
+        blurAndTranspose(*image, &work);
+        blurAndTranspose(work, image);
+    }
+}
