@@ -232,6 +232,9 @@ TEST_F(TestCases, ParenthesisGroups)
         {{"!", "(", "(", "", ")", "-o", "", ")"}, 2, "missing argument after `)'"},
         {{"(", "a", "b", ")"}, 2, "missing argument after `)'"},
         {{"(", "-f", ")"}, 0, ""},
+        {{"(", "!", "(", "=", "(", ")"}, 1, ""}, // a group of four words: ! and ( = (
+        {{"x", "-a", "(", "!", "(", "=", "(", ")"}, 1, ""},
+        {{"(", "!", "(", "=", ")", ")"}, 2, "missing argument after `)'"}, // three words: ! ( =
     });
 }
 
