@@ -114,6 +114,21 @@ struct created_names *created_names_new(void)
 	return table;
 }
 
+void created_names_free(struct created_names *table)
+{
+	for (size_t i = 0; i < table->n_buckets; i++) {
+		struct name_identity *e = table->buckets[i];
+		while (e) {
+			struct name_identity *next = e->next;
+			free(e->name);
+			free(e);
+			e = next;
+		}
+	}
+	free(table->buckets);
+	free(table);
+}
+
 bool created_names_contains(const struct created_names *table,
 			    const char *name, ino_t ino, dev_t dev)
 {

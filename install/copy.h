@@ -24,8 +24,10 @@ bool copy_one(const char *source, const char *destination,
 // cannot be examined.
 bool same_entry(const char *a, const char *b);
 
-// A new, empty table of created destinations. Lives until exit.
+// A new, empty table of created destinations. The installer keeps it until
+// exit; other users release it with created_names_free.
 struct created_names *created_names_new(void);
+void created_names_free(struct created_names *table);
 
 // Adds (name, ino, dev) unless an equal entry is present. name is copied.
 void created_names_insert(struct created_names *table, const char *name,
