@@ -4,7 +4,12 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QImage>
+#include <QQuickItem>
 #include <QQuickWidget>
+#include <QPoint>
+#include <QSize>
+#include <QStringList>
+#include <QVariant>
 #include <QQuickWindow>
 #include <QTimer>
 
@@ -47,6 +52,23 @@ bool FrameWatcher::eventFilter(QObject *watched, QEvent *event)
 void FrameWatcher::firstFrame()
 {
     ZDeclarativeCacheTrace::write(QStringLiteral("first-frame %1").arg(ZDeclarativeCacheTrace::now()));
+    const QPoint pos = m_view->pos();
+    const QSize size = m_view->size();
+    ZDeclarativeCacheTrace::write(QStringLiteral("view at %1,%2 size %3x%4 fullscreen=%5 resizeMode=%6 "
+                                                 "opaquePaint=%7 noSystemBackground=%8")
+                                      .arg(pos.x()).arg(pos.y()).arg(size.width()).arg(size.height())
+                                      .arg(int(m_view->isFullScreen()))
+                                      .arg(int(m_view->resizeMode()))
+                                      .arg(int(m_view->testAttribute(Qt::WA_OpaquePaintEvent)))
+                                      .arg(int(m_view->testAttribute(Qt::WA_NoSystemBackground))));
+    const QStringList names = qEnvironmentVariable("ZDECLARATIVECACHE_TRACE_PROPERTIES")
+                                  .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString &name : names) {
+        const QVariant value = m_view->rootObject() ? m_view->rootObject()->property(name.toLatin1().constData())
+                                                    : QVariant();
+        ZDeclarativeCacheTrace::write(QStringLiteral("property %1=%2")
+                                          .arg(name, value.isValid() ? value.toString() : QStringLiteral("(none)")));
+    }
     if (!m_grabPath.isEmpty()) {
         const QImage image = m_view->grabFramebuffer();
         if (!image.isNull() && image.save(m_grabPath, "PNG")) {

@@ -13,6 +13,10 @@ class QQuickWidget;
 // cache appends what it handed out and when the view showed its first frame,
 // ZDECLARATIVECACHE_GRAB names a PNG file that receives the first frame, and
 // ZDECLARATIVECACHE_EXIT_AFTER_FRAME=N ends the event loop with N after it.
+// With the trace, the first frame also records the view's geometry, window
+// state, resize mode and paint attributes, and the values of the root
+// object's properties named, comma-separated, in
+// ZDECLARATIVECACHE_TRACE_PROPERTIES.
 class ZDeclarativeCache
 {
 public:

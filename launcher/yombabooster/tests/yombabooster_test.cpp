@@ -273,6 +273,7 @@ protected:
         qk::RunOptions o;
         o.env["QT_QPA_PLATFORM"] = "offscreen";
         o.env["QT_QUICK_BACKEND"] = "software";
+        o.env["ASAN_OPTIONS"] = "detect_leaks=0";
         const std::string runtime = m_dir.file("runtime");
         (void)mkdir(runtime.c_str(), 0700);
         o.env["XDG_RUNTIME_DIR"] = runtime;
