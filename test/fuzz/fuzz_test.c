@@ -9,6 +9,12 @@
 #include "expr.h"
 #include "frame.h"
 
+static void evaluate(int argc, char **argv)
+{
+	if (setjmp(syntax_error_escape) == 0)
+		(void)test_evaluate(argc, argv);
+}
+
 int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
 	char *text = malloc(size + 1);
@@ -35,8 +41,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	if (size == 0)
 		count = 0;
 	exit_failure = 2;
-	if (setjmp(syntax_error_escape) == 0)
-		(void)test_evaluate(count + 1, words);
+	evaluate(count + 1, words);
 	free(words);
 	free(text);
 	return 0;
