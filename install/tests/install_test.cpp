@@ -941,6 +941,34 @@ TEST_F(Install, FullDiskFailsTheFileAndGoesOn)
     EXPECT_EQ(r.err, msg("writing `full/big': No space left on device"));
 }
 
+// ---- translations
+
+TEST_F(Install, GermanMessagesAndQuotes)
+{
+    if (!qk::canUseMountNamespace()) {
+        GTEST_SKIP() << "needs a private mount namespace";
+    }
+    file("a", "A");
+    file("b", "B");
+    qk::RunOptions o;
+    o.binds = {{LOCALE_DIR, "/usr/share/locale"}};
+    o.env["LC_ALL"] = "de_DE.UTF-8";
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), kInstall);
+        o.cwd = root();
+        return qk::run(args, o);
+    };
+    auto r = run({"a"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, msg("fehlender Zieldatei-Operand nach „a“")
+                         + "„" + kInstall + " --help“ liefert weitere Informationen.\n");
+    r = run({"-v", "-b", "a", "b"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "„a“ -> „b“ (Sicherung: „b~“)\n");
+    r = run({"-d", "-v", "n"});
+    EXPECT_EQ(r.err, msg("Verzeichnis „n“ wird angelegt"));
+}
+
 // ---- help and version
 
 TEST_F(Install, HelpText)
