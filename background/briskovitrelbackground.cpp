@@ -290,12 +290,21 @@ void BriskoVitrelBackground::curves(QImage *image)
     convertToPixelWords(image);
     QRgb *p = pixelWords(image);
     const qsizetype count = pixelCount(*image);
+    // Blurred neighbours are often equal, and the colour conversions are
+    // the expensive part.
+    QRgb lastIn = 0; // never equal to an opaque pixel
+    QRgb lastOut = 0;
     for (qsizetype i = 0; i < count; ++i) {
-        int hue;
-        int saturation;
-        int value;
-        QColor::fromRgb(p[i]).toHsv().getHsv(&hue, &saturation, &value);
-        p[i] = QColor::fromHsv(hue, saturation, m_curveTable[value], 255).rgb();
+        const QRgb in = p[i] | 0xff000000u;
+        if (in != lastIn) {
+            int hue;
+            int saturation;
+            int value;
+            QColor::fromRgb(in).toHsv().getHsv(&hue, &saturation, &value);
+            lastIn = in;
+            lastOut = QColor::fromHsv(hue, saturation, m_curveTable[value], 255).rgb();
+        }
+        p[i] = lastOut;
     }
 }
 
@@ -324,13 +333,20 @@ void BriskoVitrelBackground::saturate(QImage *image)
     convertToPixelWords(image);
     QRgb *p = pixelWords(image);
     const qsizetype count = pixelCount(*image);
+    QRgb lastIn = 0; // never equal to an opaque pixel
+    QRgb lastOut = 0;
     for (qsizetype i = 0; i < count; ++i) {
-        int hue;
-        int saturation;
-        int value;
-        QColor::fromRgb(p[i]).toHsv().getHsv(&hue, &saturation, &value);
-        const int boosted = qMin(3 * saturation / 2, 255);
-        p[i] = QColor::fromHsv(hue, boosted, value, 255).rgb();
+        const QRgb in = p[i] | 0xff000000u;
+        if (in != lastIn) {
+            int hue;
+            int saturation;
+            int value;
+            QColor::fromRgb(in).toHsv().getHsv(&hue, &saturation, &value);
+            const int boosted = qMin(3 * saturation / 2, 255);
+            lastIn = in;
+            lastOut = QColor::fromHsv(hue, boosted, value, 255).rgb();
+        }
+        p[i] = lastOut;
     }
 }
 
