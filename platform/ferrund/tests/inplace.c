@@ -50,7 +50,7 @@ static int under_overlay(const char *dir)
 static void make_writable(const char *dir)
 {
 	char ancestor[PATH_MAX];
-	char upper[PATH_MAX + 32], work[PATH_MAX + 32], options[3 * PATH_MAX];
+	char upper[PATH_MAX + 32], work[PATH_MAX + 32], options[4 * PATH_MAX + 128];
 
 	snprintf(ancestor, sizeof ancestor, "%s", dir);
 	while (!is_dir(ancestor)) {
