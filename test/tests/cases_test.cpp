@@ -113,7 +113,7 @@ protected:
                 argv.push_back(fixture->expand(w));
             }
             qk::RunOptions options = base;
-            options.env["LC_ALL"] = "C";
+            options.env.emplace("LC_ALL", "C");
             qk::RunResult r = qk::run(argv, options);
             std::string expected = c.message.empty() ? "" : std::string(TEST_PATH) + ": " + c.message + "\n";
             EXPECT_EQ(r.status, c.status) << describe(c.words);
@@ -459,6 +459,29 @@ TEST_F(TestCases, StandardOutputClosedOrFull)
     qk::RunOptions full;
     full.stdoutPath = "/dev/full";
     check({{{"a"}, 0, ""}, {{""}, 1, ""}}, full);
+}
+
+TEST_F(TestCases, TranslatedMessages)
+{
+    if (!qk::canUseMountNamespace()) {
+        GTEST_SKIP() << "needs a private mount namespace for the built catalog";
+    }
+    qk::RunOptions german;
+    german.env["LC_ALL"] = "de_DE.UTF-8";
+    german.binds = {{LOCALE_DIR, "/usr/share/locale"}};
+    check({
+        {{"foo", "bar"}, 2, "fehlendes Argument nach „bar“"},
+        {{"a", "b", "c", "d"}, 2, "überzähliges Argument „b“"},
+        {{"-q", "foo"}, 2, "-q: einstelliger Operator erwartet"},
+        {{"a", "b", "c"}, 2, "b: zweistelliger Operator erwartet"},
+        {{"(", "a", "-a", "b"}, 2, "„)“ erwartet"},
+        {{"(", "a", "b", "c", "d"}, 2, "„)“ erwartet, b gefunden"},
+        {{"4x", "-eq", "4"}, 2, "ungültige Ganzzahl „4x“"},
+        {{"-l", "a", "-nt", "b"}, 2, "-nt erlaubt kein -l"},
+        {{"-l", "a", "-ot", "b"}, 2, "-ot erlaubt kein -l"},
+        {{"-l", "a", "-ef", "b"}, 2, "-ef erlaubt kein -l"},
+        {{"a", "=", "a"}, 0, ""},
+    }, german);
 }
 
 } // namespace
