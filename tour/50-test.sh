@@ -27,12 +27,12 @@ show()
 		esac
 	done
 	local err status
-	err=$("$program" "$@" 2>&1)
+	err=$( (exec -a test "$program" "$@") 2>&1)
 	status=$?
 	printf '$ test%s\n  -> %d%s\n' "$shown" "$status" "${err:+   $err}"
 }
 
-echo "(the program is $program; bash's own builtin is not used)"
+echo "(the program is $program, started under the name test; bash's own builtin is not used)"
 echo "-- strings and the number of words"
 show
 show ""
@@ -72,10 +72,10 @@ echo "-- in German, the image's catalog bound over /usr/share/locale in a privat
 german()
 {
 	local err status
-	err=$(LC_ALL=de_DE.UTF-8 unshare --mount sh -c '
+	err=$(LC_ALL=de_DE.UTF-8 unshare --mount bash -c '
 		mount --make-rprivate / &&
 		mount --bind "$IMAGE/usr/share/locale" /usr/share/locale &&
-		exec "$0" "$@"' "$program" "$@" 2>&1)
+		exec -a test "$0" "$@"' "$program" "$@" 2>&1)
 	status=$?
 	printf '$ LC_ALL=de_DE.UTF-8 test %s\n  -> %d   %s\n' "$*" "$status" "$err"
 }
