@@ -91,13 +91,36 @@ static size_t plain_chunk_size(const struct stat *src, size_t dst_block,
 	return chunk;
 }
 
-// The chunk must be followed by a non-zero sentinel byte; the word scan then
-// needs no length check.
+// Whole words are tested first: sixteen vector words at a time, with
+// independent ORs, while they fit in the chunk; then single words and bytes
+// up to the first non-zero byte, which the non-zero sentinel after the chunk
+// guarantees without a length check.
+typedef uint64_t zero_vector __attribute__((vector_size(16)));
+
+static inline zero_vector load_vector(const char *p)
+{
+	zero_vector v;
+	memcpy(&v, p, sizeof v);
+	return v;
+}
+
 static bool is_all_zeros(const char *chunk, size_t length)
 {
 	const char *p = chunk;
+	const char *end = chunk + length;
+	const size_t block = 16 * sizeof(zero_vector);
 	uint32_t word;
 
+	while ((size_t)(end - p) >= block) {
+		zero_vector any[8];
+		for (int i = 0; i < 8; i++)
+			any[i] = load_vector(p + 32 * i) | load_vector(p + 32 * i + 16);
+		any[0] = ((any[0] | any[1]) | (any[2] | any[3])) |
+			 ((any[4] | any[5]) | (any[6] | any[7]));
+		if (any[0][0] | any[0][1])
+			break;
+		p += block;
+	}
 	for (;; p += sizeof word) {
 		memcpy(&word, p, sizeof word);
 		if (word)
@@ -105,7 +128,7 @@ static bool is_all_zeros(const char *chunk, size_t length)
 	}
 	while (*p == 0)
 		p++;
-	return p == chunk + length;
+	return p == end;
 }
 
 static ssize_t write_once(int fd, const char *buf, size_t count)

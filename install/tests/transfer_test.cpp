@@ -162,6 +162,28 @@ TEST(Transfer, TrailingZeroBlockBecomesASeekAndALengthAdjustment)
     close(fd);
 }
 
+TEST(Transfer, ZeroTestFindsASingleNonZeroByteAnywhere)
+{
+    qk::TempDir dir;
+    if (!blockSizesAre4096(dir.path()))
+        GTEST_SKIP() << "needs 4096-byte blocks";
+    const std::string hole = "read 4096 -> 4096\nlseek 4096 1\n";
+    for (size_t at : { 0, 1, 3, 4, 255, 256, 511, 512, 4092, 4095 }) {
+        std::string data(3 * 4096 + 100, '\0');
+        data[4096 + at] = 'x';
+        std::string src = dir.file("src" + std::to_string(at));
+        std::string dst = dir.file("dst" + std::to_string(at));
+        qk::writeFile(src, data);
+        qk::RunResult r = transfer({ "--sparse=3", src, dst }, traced());
+        EXPECT_EQ(r.status, 0) << r.err;
+        // the short zero chunk at the end is a hole too
+        EXPECT_EQ(r.out, hole + "read 4096 -> 4096\n" + hole +
+                                 "read 4096 -> 100\nlseek 100 1\nread 4096 -> 0\nftruncate 12388\n")
+                << "non-zero byte at " << at;
+        EXPECT_EQ(qk::readFile(dst), data) << at;
+    }
+}
+
 TEST(Transfer, SparseModeDecidesWhetherHolesAreMade)
 {
     qk::TempDir dir;
