@@ -121,7 +121,7 @@ int main(int argc, char *argv[])
     const double sampleNs = bestNanoseconds(sampleIterations, rounds, [&](long) { adaptor.processSample(0, fd); });
     const unsigned long sampleAllocations = allocations - before;
     const unsigned long samplesTaken = (unsigned long)(sampleIterations) * rounds;
-    TimedXyzData last[1];
+    TimedXyzData last[1] = {};
     reader.readCount = buffer->writeCount - 1;
     reader.read(1, last);
     close(fd);
