@@ -60,6 +60,14 @@ int wholePixels(qreal side)
     return int(side);
 }
 
+// Rounds to double precision. On x87 the intermediate results would keep
+// extended precision, and at the white level 1.0 white would come to 254.
+double asDouble(double value)
+{
+    volatile double rounded = value;
+    return rounded;
+}
+
 // Rounds each of x, y, width and height on its own, halves upward; rounding
 // the corners instead would change the size by a pixel. Coordinates beyond
 // the integer range give an empty rectangle.
@@ -390,9 +398,9 @@ void BriskoVitrelBackground::setWhiteLevel(double level)
     }
     m_whiteLevel = level;
     // The divisor is sin(1.5) / 1.5, so that white maps to 255 * level.
-    const double factor = level / 0.6649966577360363 * 255.0;
+    const double factor = asDouble(asDouble(level / 0.6649966577360363) * 255.0);
     for (int k = 0; k < 256; ++k) {
-        const double entry = std::sin(1.5 * k / 255) * factor / 1.5;
+        const double entry = asDouble(asDouble(asDouble(std::sin(1.5 * k / 255)) * factor) / 1.5);
         // Clamped before truncation: a NaN or huge level must not reach the
         // integer conversion.
         if (entry >= 255.0) {
