@@ -497,3 +497,26 @@ TEST(OpenNotStd, NeverReturnsAStandardDescriptor)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Transfer, MessagesAreTranslated)
+{
+    if (!qk::canUseMountNamespace())
+        GTEST_SKIP() << "needs a private mount namespace for the built catalog";
+    qk::TempDir dir;
+    qk::writeFile(dir.file("src"), "old");
+    qk::writeFile(dir.file("other"), "new");
+    qk::RunOptions german;
+    german.env["LC_ALL"] = "de_DE.UTF-8";
+    german.binds = { { LOCALE_DIR, "/usr/share/locale" } };
+    german.unsetEnv.push_back("LANGUAGE");
+    qk::RunResult r = qk::run({ prog, "transfer", "--replace=" + dir.file("other"), dir.file("src"),
+                                dir.file("dst") },
+                              german);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, prog + ": Datei „" + dir.file("src") +
+                             "“ wird übersprungen, da sie während des Kopierens ersetzt wurde\n");
+}
+
+} // namespace
