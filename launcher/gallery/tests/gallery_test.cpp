@@ -148,6 +148,22 @@ TEST_F(Gallery, ModesFollowTheExactOptions)
     }
 }
 
+TEST_F(Gallery, DesktopDirectoryMayHoldUrlCharacters)
+{
+    // A development checkout may sit anywhere: '#' or '?' in a plain path
+    // must not be read as the start of a URL fragment or query.
+    const std::string dir = m_dir.file("work #2?");
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    m_program = dir + "/vitrelcomponentgallery";
+    qk::writeFile(m_program, qk::readFile(GALLERY_PATH), 0755);
+    qk::writeFile(dir + "/componentgallery.qml", fixtureQml("odd directory"));
+    const qk::RunResult r = run({ "-desktop" }, fixtureQml("system"), "");
+    EXPECT_EQ(r.status, 4) << r.err;
+    const std::vector<std::string> t = trace();
+    ASSERT_EQ(t.size(), 6u) << r.err;
+    EXPECT_EQ(t[5], "property origin=odd directory");
+}
+
 TEST_F(Gallery, UnreadableMainFileEndsWithStatusOneWithoutEventLoop)
 {
     struct Case {
