@@ -19,13 +19,11 @@
 // The driver's fixed values never trip this; it guards other callers.
 static _Noreturn void copy_invariant_failed(const char *what, const char *operation)
 {
-	fprintf(stderr, "%s: copy: %s: assertion `%s' failed\n", program_name,
-		operation, what);
+	fprintf(stderr, "%s: copy: %s: assertion `%s' failed\n", program_name, operation, what);
 	abort();
 }
 
-#define copy_require(cond) \
-	((cond) ? (void)0 : copy_invariant_failed(#cond, __func__))
+#define copy_require(cond) ((cond) ? (void)0 : copy_invariant_failed(#cond, __func__))
 
 struct name_identity {
 	char *name;
@@ -72,8 +70,7 @@ static size_t name_identity_hash(const char *name, ino_t ino, size_t n_buckets)
 	return (size_t)(((uint64_t)ino | h) % n_buckets);
 }
 
-static void created_names_place(struct created_names *table,
-				struct name_identity *entry)
+static void created_names_place(struct created_names *table, struct name_identity *entry)
 {
 	size_t i = name_identity_hash(entry->name, entry->ino, table->n_buckets);
 
@@ -109,8 +106,7 @@ struct created_names *created_names_new(void)
 
 	table->buckets = NULL;
 	table->n_buckets = 0;
-	created_names_rebuild(table,
-			      next_prime((size_t)(CREATED_NAMES_HINT / CREATED_NAMES_LOAD)));
+	created_names_rebuild(table, next_prime((size_t)(CREATED_NAMES_HINT / CREATED_NAMES_LOAD)));
 	return table;
 }
 
@@ -129,8 +125,8 @@ void created_names_free(struct created_names *table)
 	free(table);
 }
 
-bool created_names_contains(const struct created_names *table,
-			    const char *name, ino_t ino, dev_t dev)
+bool created_names_contains(const struct created_names *table, const char *name, ino_t ino,
+			    dev_t dev)
 {
 	size_t i = name_identity_hash(name, ino, table->n_buckets);
 
@@ -140,8 +136,7 @@ bool created_names_contains(const struct created_names *table,
 	return false;
 }
 
-void created_names_insert(struct created_names *table, const char *name,
-			  ino_t ino, dev_t dev)
+void created_names_insert(struct created_names *table, const char *name, ino_t ino, dev_t dev)
 {
 	if (created_names_contains(table, name, ino, dev))
 		return;
@@ -152,9 +147,8 @@ void created_names_insert(struct created_names *table, const char *name,
 	entry->dev = dev;
 	created_names_place(table, entry);
 	if (table->n_used > CREATED_NAMES_LOAD * table->n_buckets)
-		created_names_rebuild(table,
-				      next_prime((size_t)(table->n_buckets *
-							  CREATED_NAMES_GROWTH)));
+		created_names_rebuild(
+		    table, next_prime((size_t)(table->n_buckets * CREATED_NAMES_GROWTH)));
 }
 
 size_t created_names_bucket_count(const struct created_names *table)
@@ -242,9 +236,8 @@ static bool same_status(const struct stat *a, const struct stat *b)
 }
 
 // Whether replacing destination by a copy of source keeps the source's data.
-static bool copy_is_safe(const char *source, const char *destination,
-			 const struct stat *src_st, const struct stat *dst_st,
-			 const struct copy_options *co)
+static bool copy_is_safe(const char *source, const char *destination, const struct stat *src_st,
+			 const struct stat *dst_st, const struct copy_options *co)
 {
 	struct stat src_l, dst_l;
 
@@ -310,8 +303,7 @@ static void copy_undo_backup(const char *destination, const char *backup,
 
 // Steps that look at an existing destination and clear it away.
 static bool copy_clear_destination(const char *source, const char *destination,
-				   const struct stat *src_st,
-				   const struct stat *dst_st,
+				   const struct stat *src_st, const struct stat *dst_st,
 				   const struct copy_options *co, char **backup)
 {
 	if (!copy_is_safe(source, destination, src_st, dst_st, co)) {
@@ -345,8 +337,7 @@ static bool copy_clear_destination(const char *source, const char *destination,
 	return true;
 }
 
-bool copy_one(const char *source, const char *destination,
-	      const struct copy_options *co)
+bool copy_one(const char *source, const char *destination, const struct copy_options *co)
 {
 	struct stat src_st, dst_st;
 	char *backup = NULL;
@@ -366,8 +357,7 @@ bool copy_one(const char *source, const char *destination,
 			error(0, errno, _("cannot stat %s"), quote_name(destination));
 			return false;
 		}
-	} else if (!copy_clear_destination(source, destination, &src_st, &dst_st,
-					   co, &backup)) {
+	} else if (!copy_clear_destination(source, destination, &src_st, &dst_st, co, &backup)) {
 		return false;
 	}
 
@@ -389,8 +379,7 @@ bool copy_one(const char *source, const char *destination,
 	if (co->created_names) {
 		struct stat st;
 		if (lstat(destination, &st) == 0)
-			created_names_insert(co->created_names, destination, st.st_ino,
-					     st.st_dev);
+			created_names_insert(co->created_names, destination, st.st_ino, st.st_dev);
 	}
 	return true;
 }

@@ -16,8 +16,7 @@ extern "C" {
 
 // Copies source to destination under options (never changed). Failures are
 // reported; returns true on success.
-bool copy_one(const char *source, const char *destination,
-	      const struct copy_options *options);
+bool copy_one(const char *source, const char *destination, const struct copy_options *options);
 
 // True when the names a and b denote the same directory entry: equal last
 // components in the same directory. Ends the run when a directory part
@@ -30,12 +29,11 @@ struct created_names *created_names_new(void);
 void created_names_free(struct created_names *table);
 
 // Adds (name, ino, dev) unless an equal entry is present. name is copied.
-void created_names_insert(struct created_names *table, const char *name,
-			  ino_t ino, dev_t dev);
+void created_names_insert(struct created_names *table, const char *name, ino_t ino, dev_t dev);
 
 // True when an entry equal to (name, ino, dev) is present.
-bool created_names_contains(const struct created_names *table,
-			    const char *name, ino_t ino, dev_t dev);
+bool created_names_contains(const struct created_names *table, const char *name, ino_t ino,
+			    dev_t dev);
 
 // The number of buckets, for the table's own tests.
 size_t created_names_bucket_count(const struct created_names *table);

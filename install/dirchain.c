@@ -90,8 +90,8 @@ ptrdiff_t make_ancestors(char *name, struct savewd *wd, dirchain_make_fn make_on
 	return component - name;
 }
 
-int fix_dir_owner_mode(int fd, const char *name, mode_t made_mode, uid_t owner,
-		       gid_t group, mode_t mode, mode_t bits_to_set)
+int fix_dir_owner_mode(int fd, const char *name, mode_t made_mode, uid_t owner, gid_t group,
+		       mode_t mode, mode_t bits_to_set)
 {
 	struct stat st;
 	int result = -1;
@@ -142,9 +142,8 @@ static void report_dir(int errnum, const char *format, const char *dir)
 }
 
 bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
-		     const struct copy_options *options, mode_t mode,
-		     dirchain_announce_fn announce, mode_t bits_to_set,
-		     uid_t owner, gid_t group, bool keep_existing)
+		     const struct copy_options *options, mode_t mode, dirchain_announce_fn announce,
+		     mode_t bits_to_set, uid_t owner, gid_t group, bool keep_existing)
 {
 	if (dir[0] != '/' && savewd_errno(wd)) {
 		report_dir(savewd_errno(wd), _("cannot create directory %s"), dir);
@@ -183,7 +182,7 @@ bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
 	if (made && keep_existing)
 		return true;
 
-	int outcome[2] = { -1, 0 };
+	int outcome[2] = {-1, 0};
 	int r = savewd_chdir(wd, last, chdir_options, outcome);
 	if (r < -1)
 		return true;
@@ -198,8 +197,8 @@ bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
 			(void)close(fd);
 		report_errno = !changed && (mode & S_IXUSR) ? chdir_errno : outcome[1];
 	} else {
-		if (fix_dir_owner_mode(fd, changed ? "." : last, made_mode, owner,
-				       group, mode, bits_to_set) == 0)
+		if (fix_dir_owner_mode(fd, changed ? "." : last, made_mode, owner, group, mode,
+				       bits_to_set) == 0)
 			return true;
 		if (!made && (make_errno == ENOENT || errno == ENOTDIR)) {
 			report_dir(make_errno, _("cannot create directory %s"), dir);
@@ -207,8 +206,9 @@ bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
 		}
 		report_errno = errno;
 	}
-	report_dir(report_errno, keep_owner ? _("cannot change permissions of %s")
-					    : _("cannot change owner and permissions of %s"),
+	report_dir(report_errno,
+		   keep_owner ? _("cannot change permissions of %s")
+			      : _("cannot change owner and permissions of %s"),
 		   dir);
 	return false;
 }

@@ -23,8 +23,7 @@ struct copy_options;
 typedef int (*dirchain_make_fn)(const char *full, const char *component,
 				const struct copy_options *options);
 // Reports a directory that was made.
-typedef void (*dirchain_announce_fn)(const char *full,
-				     const struct copy_options *options);
+typedef void (*dirchain_announce_fn)(const char *full, const struct copy_options *options);
 // The action on one operand of process_operands: 0 or 1.
 typedef int (*dirchain_action_fn)(char *operand, struct savewd *wd,
 				  const struct copy_options *options);
@@ -45,15 +44,14 @@ ptrdiff_t make_ancestors(char *name, struct savewd *wd, dirchain_make_fn make_on
 // (of which bits_to_set count), owner and group ((uid_t)-1 and (gid_t)-1
 // leave them). Failures are reported; returns true on success.
 bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
-		     const struct copy_options *options, mode_t mode,
-		     dirchain_announce_fn announce, mode_t bits_to_set,
-		     uid_t owner, gid_t group, bool keep_existing);
+		     const struct copy_options *options, mode_t mode, dirchain_announce_fn announce,
+		     mode_t bits_to_set, uid_t owner, gid_t group, bool keep_existing);
 
 // Gives the directory fd (or, when fd is -1, name) owner, group and mode.
 // made_mode is the mode it was made with, or (mode_t)-1 when it was not
 // made by us. fd is closed. Returns 0 or -1 with errno.
-int fix_dir_owner_mode(int fd, const char *name, mode_t made_mode, uid_t owner,
-		       gid_t group, mode_t mode, mode_t bits_to_set);
+int fix_dir_owner_mode(int fd, const char *name, mode_t made_mode, uid_t owner, gid_t group,
+		       mode_t mode, mode_t bits_to_set);
 
 #ifdef __cplusplus
 }

@@ -47,27 +47,26 @@ static struct copy_options copy_options;
 enum { HELP_OPTION = CHAR_MAX + 1, VERSION_OPTION };
 
 static const struct option long_options[] = {
-	{ "backup", optional_argument, NULL, 'b' },
-	{ "directory", no_argument, NULL, 'd' },
-	{ "group", required_argument, NULL, 'g' },
-	{ "mode", required_argument, NULL, 'm' },
-	{ "no-target-directory", no_argument, NULL, 'T' },
-	{ "owner", required_argument, NULL, 'o' },
-	{ "preserve-timestamps", no_argument, NULL, 'p' },
-	{ "strip", no_argument, NULL, 's' },
-	{ "suffix", required_argument, NULL, 'S' },
-	{ "target-directory", required_argument, NULL, 't' },
-	{ "verbose", no_argument, NULL, 'v' },
-	{ "help", no_argument, NULL, HELP_OPTION },
-	{ "version", no_argument, NULL, VERSION_OPTION },
-	{ NULL, 0, NULL, 0 }
+    {"backup", optional_argument, NULL, 'b'},
+    {"directory", no_argument, NULL, 'd'},
+    {"group", required_argument, NULL, 'g'},
+    {"mode", required_argument, NULL, 'm'},
+    {"no-target-directory", no_argument, NULL, 'T'},
+    {"owner", required_argument, NULL, 'o'},
+    {"preserve-timestamps", no_argument, NULL, 'p'},
+    {"strip", no_argument, NULL, 's'},
+    {"suffix", required_argument, NULL, 'S'},
+    {"target-directory", required_argument, NULL, 't'},
+    {"verbose", no_argument, NULL, 'v'},
+    {"help", no_argument, NULL, HELP_OPTION},
+    {"version", no_argument, NULL, VERSION_OPTION},
+    {NULL, 0, NULL, 0},
 };
 
 static _Noreturn void usage(int status)
 {
 	if (status != EXIT_SUCCESS) {
-		fprintf(stderr, _("Try `%s --help' for more information.\n"),
-			program_name);
+		fprintf(stderr, _("Try `%s --help' for more information.\n"), program_name);
 		exit(status);
 	}
 	printf(_("Usage: %s [OPTION]... [-T] SOURCE DEST\n"
@@ -299,14 +298,12 @@ static int make_parent_dir(const char *full, const char *component,
 	return r;
 }
 
-static int make_operand_dir(char *dir, struct savewd *wd,
-			    const struct copy_options *options)
+static int make_operand_dir(char *dir, struct savewd *wd, const struct copy_options *options)
 {
-	return create_dir_path(dir, wd, make_parent_dir, options, directory_mode,
-			       announce_dir, directory_mode_bits, new_owner, new_group,
-			       false)
-		       ? 0
-		       : 1;
+	return create_dir_path(dir, wd, make_parent_dir, options, directory_mode, announce_dir,
+			       directory_mode_bits, new_owner, new_group, false)
+		   ? 0
+		   : 1;
 }
 
 static bool install_with_parents(const char *from, char *to)
@@ -451,7 +448,7 @@ int main(int argc, char **argv)
 		case HELP_OPTION:
 			usage(EXIT_SUCCESS);
 		case VERSION_OPTION: {
-			static const char *const authors[] = { "the Quellkit developers", NULL };
+			static const char *const authors[] = {"the Quellkit developers", NULL};
 			print_version_text(stdout, "install", "quellkit", "6.9", authors);
 			exit(EXIT_SUCCESS);
 		}
@@ -468,9 +465,8 @@ int main(int argc, char **argv)
 		      _("target directory not allowed when installing a directory"));
 	if (suffix)
 		simple_backup_suffix = checked_strdup(suffix);
-	copy_options.backup_type = make_backups
-					   ? backup_type_of(_("backup type"), version_control)
-					   : backup_none;
+	copy_options.backup_type =
+	    make_backups ? backup_type_of(_("backup type"), version_control) : backup_none;
 
 	int n_files = argc - optind;
 	char **files = argv + optind;

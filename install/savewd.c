@@ -15,13 +15,11 @@
 // Broken invariants are programming errors, also in builds without assert.
 static _Noreturn void savewd_invariant_failed(const char *what, const char *operation)
 {
-	fprintf(stderr, "%s: savewd: %s: assertion `%s' failed\n", program_name,
-		operation, what);
+	fprintf(stderr, "%s: savewd: %s: assertion `%s' failed\n", program_name, operation, what);
 	abort();
 }
 
-#define savewd_require(cond) \
-	((cond) ? (void)0 : savewd_invariant_failed(#cond, __func__))
+#define savewd_require(cond) ((cond) ? (void)0 : savewd_invariant_failed(#cond, __func__))
 
 // Returns true in the parent when a child process now does the work.
 static bool savewd_save(struct savewd *wd)
@@ -67,8 +65,7 @@ static bool savewd_save(struct savewd *wd)
 	return false;
 }
 
-int savewd_chdir(struct savewd *wd, const char *dir, int options,
-		 int open_outcome[2])
+int savewd_chdir(struct savewd *wd, const char *dir, int options, int open_outcome[2])
 {
 	int fd = -1;
 	int result = 0;

@@ -55,8 +55,7 @@ static inline void savewd_init(struct savewd *wd)
 // and the error number of that open; the descriptor is then the caller's.
 // Returns 0, -1 with errno, or -2 in the parent when a child process was
 // started to do the work (the caller stops and calls savewd_restore).
-int savewd_chdir(struct savewd *wd, const char *dir, int options,
-		 int open_outcome[2]);
+int savewd_chdir(struct savewd *wd, const char *dir, int options, int open_outcome[2]);
 
 // Goes back to the starting directory. Returns 0, -1 with errno, or the
 // exit status of a child that did the work. Inside such a child it ends the

@@ -5,8 +5,7 @@
 #include <errno.h>
 #include <stdlib.h>
 
-enum strtol_error xstrtoul(const char *s, char **end, int base,
-			   unsigned long *value)
+enum strtol_error xstrtoul(const char *s, char **end, int base, unsigned long *value)
 {
 	char *stop;
 	const char *p = s;
