@@ -484,6 +484,40 @@ TEST_F(TestCases, StandardOutputClosedOrFull)
     check({{{"a"}, 0, ""}, {{""}, 1, ""}}, full);
 }
 
+// Groups nest by recursion; as deep as the argument space allows, the stack
+// must not run out.
+TEST(DeepExpressions, NestedGroupsAndNegationsAsDeepAsTheWordsGo)
+{
+    const struct {
+        std::string inner;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"b", 0, ""},
+        {"", 1, ""},
+        {"-q", 2, "-q: unary operator expected"},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> argv {TEST_PATH};
+        argv.insert(argv.end(), 100000, "(");
+        argv.insert(argv.end(), {"a", "-a", c.inner});
+        argv.insert(argv.end(), 100000, ")");
+        qk::RunOptions options;
+        options.clearEnv = true;
+        options.env["LC_ALL"] = "C";
+        qk::RunResult r = qk::run(argv, options);
+        EXPECT_FALSE(r.signaled) << "[" << c.inner << "]";
+        EXPECT_EQ(r.status, c.status) << "[" << c.inner << "]";
+        EXPECT_EQ(r.err, c.message.empty() ? "" : std::string(TEST_PATH) + ": " + c.message + "\n");
+    }
+    std::vector<std::string> argv {TEST_PATH};
+    argv.insert(argv.end(), 200001, "!");
+    argv.push_back("");
+    qk::RunResult r = qk::run(argv, {});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+}
+
 TEST_F(TestCases, TranslatedMessages)
 {
     if (!qk::canUseMountNamespace()) {
