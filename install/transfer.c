@@ -97,13 +97,6 @@ static size_t plain_chunk_size(const struct stat *src, size_t dst_block,
 // guarantees without a length check.
 typedef uint64_t zero_vector __attribute__((vector_size(16)));
 
-static inline zero_vector load_vector(const char *p)
-{
-	zero_vector v;
-	memcpy(&v, p, sizeof v);
-	return v;
-}
-
 static bool is_all_zeros(const char *chunk, size_t length)
 {
 	const char *p = chunk;
@@ -113,8 +106,12 @@ static bool is_all_zeros(const char *chunk, size_t length)
 
 	while ((size_t)(end - p) >= block) {
 		zero_vector any[8];
-		for (int i = 0; i < 8; i++)
-			any[i] = load_vector(p + 32 * i) | load_vector(p + 32 * i + 16);
+		for (int i = 0; i < 8; i++) {
+			zero_vector a, b;
+			memcpy(&a, p + 32 * i, sizeof a);
+			memcpy(&b, p + 32 * i + sizeof a, sizeof b);
+			any[i] = a | b;
+		}
 		any[0] = ((any[0] | any[1]) | (any[2] | any[3])) |
 			 ((any[4] | any[5]) | (any[6] | any[7]));
 		if (any[0][0] | any[0][1])
