@@ -14,7 +14,10 @@
 #include <QtGui/QImageReader>
 #include <QtGui/QImageWriter>
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -411,6 +414,36 @@ TEST(Portrait, NullImageWritesNothing)
               &background);
     EXPECT_EQ(background.appImagePath(), before);
     EXPECT_TRUE(QDir(qs(dir.path())).entryList(QDir::Files).isEmpty());
+}
+
+TEST(Portrait, DefaultObjectNamesItsFileInTheRootDirectory)
+{
+    const passwd *nobody = getpwnam("nobody");
+    if (geteuid() != 0 || !nobody) {
+        GTEST_SKIP() << "needs root and the user nobody";
+    }
+    const QImage image = wallpaper(80, 80, 11);
+    // As nobody, so that the root directory cannot be written.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0
+            || setuid(nobody->pw_uid) != 0) {
+            _exit(3);
+        }
+        BriskoVitrelBackground background;
+        BriskoVitrelBackground::buildBackgroundImageForPortrait(&background, image, QStringLiteral("ab"),
+                                                                QImage(), QRectF(0, 0, 40, 40));
+        if (!background.outputPath().isEmpty()) {
+            _exit(4);
+        }
+        _exit(background.appImagePath() == QLatin1String("/672ap.jpg") ? 0 : 5);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/672ap.jpg")));
 }
 
 TEST(OutputDirectory, FailureWarnsAndLeavesTheToneCurveNeutral)
