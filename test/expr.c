@@ -57,9 +57,9 @@ void report_syntax_error(const char *format, const char *argument)
 	(void)snprintf(message, sizeof message, format, argument);
 	longjmp(syntax_error_escape, 1);
 #else
-	fprintf(stderr, "%s: ", arg_words[0]);
-	fprintf(stderr, format, argument);
-	fputc('\n', stderr);
+	(void)fprintf(stderr, "%s: ", arg_words[0]);
+	(void)fprintf(stderr, format, argument);
+	(void)fputc('\n', stderr);
 	(void)fflush(stderr);
 	exit(2);
 #endif
