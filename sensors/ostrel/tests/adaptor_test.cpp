@@ -65,7 +65,7 @@ protected:
         return n > 0 ? out[n - 1] : TimedXyzData{};
     }
 
-    void TearDownAdaptor()
+    void unjoinReader()
     {
         if (buffer) {
             buffer->unjoinTypeChecked(&reader);
@@ -207,7 +207,7 @@ TEST_F(SteAccelAdaptorTest, FailedReadStopsTheSensor)
         EXPECT_EQ(buffer->writeCount, 0u);
         EXPECT_EQ(reader.wakeups, 0);
         EXPECT_EQ(log.lines(), QStringList({readFailed}));
-        TearDownAdaptor();
+        unjoinReader();
     }
 }
 
