@@ -8,6 +8,7 @@
 #include "socketmanager.h"
 
 #include <algorithm>
+#include <utility>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -29,6 +30,16 @@ namespace {
 const char *const BoosterDir = "/usr/lib/ferrund/boosters";
 // A booster that dies sooner than this after its start is not restarted.
 const time_t MinimumLifeSeconds = 2;
+// The replacement of a booster that became an application waits this long,
+// so that its warm-up does not slow the application's own start.
+const int RespawnDelayMs = 500;
+
+long long monotonicMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
 
 struct Plugin {
     std::string path;
@@ -148,6 +159,8 @@ public:
 
 private:
     void spawn(size_t plugin);
+    void spawnDue();
+    int msUntilNextSpawn() const;
     [[noreturn]] void runBooster(size_t plugin, int pipeFd);
     void handleChildMessage(Child &child);
     void reap();
@@ -158,6 +171,7 @@ private:
     bool m_bootMode;
     std::vector<Plugin> m_plugins;
     std::vector<Child> m_children;
+    std::vector<std::pair<long long, size_t>> m_pendingSpawns; // due time, plug-in
     SocketManager m_sockets;
     SingleInstance m_locks;
     int m_signalFd = -1;
@@ -205,7 +219,7 @@ int Daemon::exec(const std::vector<std::string> &paths)
         for (const Child &c : m_children) {
             fds.push_back({ c.pipeFd, POLLIN, 0 });
         }
-        if (poll(fds.data(), fds.size(), -1) < 0) {
+        if (poll(fds.data(), fds.size(), msUntilNextSpawn()) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -239,6 +253,36 @@ int Daemon::exec(const std::vector<std::string> &paths)
         m_children.erase(std::remove_if(m_children.begin(), m_children.end(),
                                         [](const Child &c) { return c.pipeFd < 0; }),
                          m_children.end());
+        spawnDue();
+    }
+}
+
+int Daemon::msUntilNextSpawn() const
+{
+    if (m_pendingSpawns.empty()) {
+        return -1;
+    }
+    long long due = m_pendingSpawns.front().first;
+    for (const auto &p : m_pendingSpawns) {
+        due = std::min(due, p.first);
+    }
+    return int(std::max(0LL, due - monotonicMs()));
+}
+
+void Daemon::spawnDue()
+{
+    const long long now = monotonicMs();
+    std::vector<size_t> due;
+    for (auto it = m_pendingSpawns.begin(); it != m_pendingSpawns.end();) {
+        if (it->first <= now) {
+            due.push_back(it->second);
+            it = m_pendingSpawns.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (size_t plugin : due) {
+        spawn(plugin);
     }
 }
 
@@ -302,11 +346,9 @@ void Daemon::handleChildMessage(Child &child)
         child.launched = true;
         Logger::logDebug("ferrund: booster %c launched an application, pid %d",
                          m_plugins[child.plugin].type, int(child.pid));
-        const size_t plugin = child.plugin;
-        const int fd = child.pipeFd;
+        (void)close(child.pipeFd);
         child.pipeFd = -1;
-        (void)close(fd);
-        spawn(plugin); // invalidates child
+        m_pendingSpawns.emplace_back(monotonicMs() + RespawnDelayMs, child.plugin);
         return;
     }
     (void)close(child.pipeFd);
