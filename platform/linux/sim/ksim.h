@@ -117,7 +117,7 @@ enum ksim_point {
 	KSIM_AFTER_FREE_IRQ,		/* free_irq about to return */
 	KSIM_AT_CANCEL_WORK,		/* entering cancel_*work_sync */
 	KSIM_AT_EXTCON_UNREGISTER,	/* entering extcon_dev_unregister */
-	KSIM_AFTER_EXTCON_UNREGISTER,	/* extcon_dev_unregister returning */
+	KSIM_AFTER_EXTCON_UNREGISTER,	/* extcon_dev_unregister leaving */
 	KSIM_NR_POINTS
 };
 /* fn(arg) runs each time the point is passed; NULL removes it. */
@@ -127,7 +127,7 @@ void ksim_set_hook(enum ksim_point point, void (*fn)(void *), void *arg);
 struct ksim_log_record {
 	int level;		/* 0..7, 4 when none was given */
 	const char *device;	/* device name, or NULL for printk */
-	const char *text;	/* message as formatted, level prefix removed */
+	const char *text;	/* formatted message without level mark */
 };
 size_t ksim_log_count(void);
 const struct ksim_log_record *ksim_log_entry(size_t i);

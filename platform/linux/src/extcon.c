@@ -79,7 +79,7 @@ void extcon_dev_unregister(struct extcon_dev *edev)
 	ksim_pass(KSIM_AT_EXTCON_UNREGISTER);
 	might_sleep();
 	if (!is_registered(edev)) {
-		ksim_bug("unregistering an extcon device that is not registered");
+		ksim_bug("unregistering an unregistered extcon device");
 		return;
 	}
 	list_del_init(&edev->entry);
@@ -93,7 +93,7 @@ int extcon_set_state(struct extcon_dev *edev, u32 state)
 	/* Notifiers run and a uevent is sent: both may sleep. */
 	might_sleep();
 	if (!is_registered(edev)) {
-		ksim_bug("state set on an extcon device that is not registered");
+		ksim_bug("state set on an unregistered extcon device");
 		return -ENODEV;
 	}
 	if (edev->state != state) {

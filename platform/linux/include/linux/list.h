@@ -6,7 +6,7 @@
 #include <linux/types.h>
 
 #define LIST_HEAD_INIT(name)	{ &(name), &(name) }
-#define LIST_HEAD(name)		struct list_head name = LIST_HEAD_INIT(name)
+#define LIST_HEAD(name)	struct list_head name = LIST_HEAD_INIT(name)
 
 static inline void INIT_LIST_HEAD(struct list_head *list)
 {

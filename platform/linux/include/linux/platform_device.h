@@ -26,7 +26,8 @@ struct platform_device {
 	bool sim_owned;
 };
 
-#define to_platform_device(x)	container_of((x), struct platform_device, dev)
+#define to_platform_device(x)						\
+	container_of((x), struct platform_device, dev)
 
 struct pm_message;
 
@@ -42,8 +43,8 @@ struct platform_driver {
 	struct list_head bus_entry;
 };
 
-#define to_platform_driver(drv)	container_of((drv), struct platform_driver, \
-					     driver)
+#define to_platform_driver(drv)						\
+	container_of((drv), struct platform_driver, driver)
 
 int platform_driver_register(struct platform_driver *drv);
 void platform_driver_unregister(struct platform_driver *drv);
