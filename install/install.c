@@ -231,20 +231,29 @@ static void resolve_ids(void)
 static void run_strip(const char *name)
 {
 	int status;
+	char *arg = NULL;
 
+	// a name that begins with "-" would be read as an option
+	if (name[0] == '-') {
+		size_t len = strlen(name);
+		arg = checked_malloc(len + 3);
+		memcpy(arg, "./", 2);
+		memcpy(arg + 2, name, len + 1);
+	}
 	// the child must not write the pending verbose output a second time
 	(void)fflush(stdout);
 	pid_t pid = fork();
 	if (pid < 0)
 		error(EXIT_FAILURE, errno, _("fork system call failed"));
 	if (pid == 0) {
-		execlp("strip", "strip", name, (char *)NULL);
+		execlp("strip", "strip", arg ? arg : name, (char *)NULL);
 		error(0, errno, _("cannot run strip"));
 		_exit(EXIT_FAILURE);
 	}
 	while (waitpid(pid, &status, 0) < 0)
 		if (errno != EINTR)
 			error(EXIT_FAILURE, errno, _("waiting for strip"));
+	free(arg);
 	if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
 		error(EXIT_FAILURE, 0, _("strip process terminated abnormally"));
 }
@@ -394,7 +403,7 @@ int main(int argc, char **argv)
 	frame_start(argv[0], EXIT_FAILURE);
 	argmatch_die = usage_failure;
 	set_copy_options(&copy_options);
-	umask(0);
+	(void)umask(0);
 	suffix = getenv("SIMPLE_BACKUP_SUFFIX");
 
 	while ((c = getopt_long(argc, argv, "bcsDdg:m:o:pt:TvS:", long_options, NULL)) != -1) {

@@ -817,6 +817,21 @@ TEST_F(InstallStrip, StripRunsOnEachInstalledFile)
     EXPECT_EQ(modeOf(at("dir/a")), 0644u);
 }
 
+TEST_F(InstallStrip, StripIsGivenTheNameAsAFileNotAnOption)
+{
+    fakeStrip("printf '%s\\n' \"$@\" >> \"$STRIP_LOG\"\n");
+    file("a", "A");
+    auto o = withFakePath();
+    o.env["STRIP_LOG"] = at("log");
+    auto r = install({"-s", "--", "a", "-x"}, o);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    r = install({"-s", "a", "b"}, o);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(qk::readFile(at("log")), "./-x\nb\n");
+    EXPECT_EQ(qk::readFile(at("-x")), "A");
+}
+
 TEST_F(InstallStrip, FailingStripEndsTheRun)
 {
     fakeStrip("exit 1\n");
