@@ -14,6 +14,10 @@
 //   PROBE_WRITE_STALL=1    writes write nothing
 //   PROBE_ACL_ERRNO=n      acl_set_fd fails with error number n
 //   PROBE_FCHMOD_ERRNO=n   fchmod fails with error number n
+//   PROBE_READ_ERRNO=n, PROBE_LSEEK_ERRNO=n, PROBE_FTRUNCATE_ERRNO=n,
+//   PROBE_TIMES_ERRNO=n (futimesat and utimes), PROBE_CLOSE_ERRNO=n (after
+//   closing descriptors above 2): those calls fail with error number n
+//   PROBE_FSTAT_FAIL=n     the n-th fstat fails with EIO
 #include <errno.h>
 #include <stdbool.h>
 #include <stdio.h>
@@ -21,6 +25,7 @@
 #include <string.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include "backupfile.h"
@@ -35,6 +40,11 @@ int __real_ftruncate(int fd, off_t length);
 int __real_ftruncate64(int fd, off_t length);
 int __real_acl_set_fd(int fd, acl_t acl);
 int __real_fchmod(int fd, mode_t mode);
+int __real_fstat(int fd, struct stat *st);
+int __real_fstat64(int fd, struct stat *st);
+int __real_futimesat(int dirfd, const char *name, const struct timeval tv[2]);
+int __real_utimes(const char *name, const struct timeval tv[2]);
+int __real_close(int fd);
 
 static long env_number(const char *name)
 {
@@ -43,6 +53,15 @@ static long env_number(const char *name)
 }
 
 static long read_eintr_left = -1, write_eintr_left = -1;
+
+// Sets errno and returns true when the variable asks this call to fail.
+static bool injected(const char *name)
+{
+	long err = env_number(name);
+	if (err)
+		errno = (int)err;
+	return err != 0;
+}
 
 ssize_t __wrap_read(int fd, void *buf, size_t count)
 {
@@ -55,6 +74,8 @@ ssize_t __wrap_read(int fd, void *buf, size_t count)
 		errno = EINTR;
 		return -1;
 	}
+	if (injected("PROBE_READ_ERRNO"))
+		return -1;
 	ssize_t n = __real_read(fd, buf, count);
 	if (env_number("PROBE_TRACE"))
 		printf("read %zu -> %zd\n", count, n);
@@ -84,6 +105,8 @@ off_t __wrap_lseek(int fd, off_t offset, int whence)
 {
 	if (env_number("PROBE_TRACE"))
 		printf("lseek %lld %d\n", (long long)offset, whence);
+	if (injected("PROBE_LSEEK_ERRNO"))
+		return -1;
 	return __real_lseek(fd, offset, whence);
 }
 
@@ -91,6 +114,8 @@ int __wrap_ftruncate(int fd, off_t length)
 {
 	if (env_number("PROBE_TRACE"))
 		printf("ftruncate %lld\n", (long long)length);
+	if (injected("PROBE_FTRUNCATE_ERRNO"))
+		return -1;
 	return __real_ftruncate(fd, length);
 }
 
@@ -99,6 +124,8 @@ off_t __wrap_lseek64(int fd, off_t offset, int whence)
 {
 	if (env_number("PROBE_TRACE"))
 		printf("lseek %lld %d\n", (long long)offset, whence);
+	if (injected("PROBE_LSEEK_ERRNO"))
+		return -1;
 	return __real_lseek64(fd, offset, whence);
 }
 
@@ -106,6 +133,8 @@ int __wrap_ftruncate64(int fd, off_t length)
 {
 	if (env_number("PROBE_TRACE"))
 		printf("ftruncate %lld\n", (long long)length);
+	if (injected("PROBE_FTRUNCATE_ERRNO"))
+		return -1;
 	return __real_ftruncate64(fd, length);
 }
 
@@ -129,6 +158,48 @@ int __wrap_fchmod(int fd, mode_t mode)
 	if (env_number("PROBE_TRACE"))
 		printf("fchmod %o\n", (unsigned)mode);
 	return __real_fchmod(fd, mode);
+}
+
+static long fstat_calls;
+
+int __wrap_fstat(int fd, struct stat *st)
+{
+	if (++fstat_calls == env_number("PROBE_FSTAT_FAIL")) {
+		errno = EIO;
+		return -1;
+	}
+	return __real_fstat(fd, st);
+}
+
+int __wrap_fstat64(int fd, struct stat *st)
+{
+	if (++fstat_calls == env_number("PROBE_FSTAT_FAIL")) {
+		errno = EIO;
+		return -1;
+	}
+	return __real_fstat64(fd, st);
+}
+
+int __wrap_futimesat(int dirfd, const char *name, const struct timeval tv[2])
+{
+	if (injected("PROBE_TIMES_ERRNO"))
+		return -1;
+	return __real_futimesat(dirfd, name, tv);
+}
+
+int __wrap_utimes(const char *name, const struct timeval tv[2])
+{
+	if (injected("PROBE_TIMES_ERRNO"))
+		return -1;
+	return __real_utimes(name, tv);
+}
+
+int __wrap_close(int fd)
+{
+	int result = __real_close(fd);
+	if (fd > STDERR_FILENO && injected("PROBE_CLOSE_ERRNO"))
+		return -1;
+	return result;
 }
 
 static void usage_hint(void)

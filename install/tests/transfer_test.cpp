@@ -366,6 +366,54 @@ TEST(Transfer, FileSystemWithoutAclsGetsTheModeByFchmod)
     EXPECT_EQ(r.out.substr(0, r.out.find("blocks")), "read 4096 -> 4\nfchmod 600\nmode 0600 size 4 ");
 }
 
+TEST(Transfer, FailingSystemCallsAreReported)
+{
+    qk::TempDir dir;
+    qk::writeFile(dir.file("src"), "data");
+    makeSparse(dir.file("sparse"), 8192, {});
+    const std::string src = dir.file("src"), sparse = dir.file("sparse");
+    const std::string eio = std::to_string(EIO);
+    struct Case {
+        std::string source;
+        std::map<std::string, std::string> env;
+        bool keepTimes;
+        int status;
+        std::string err; // "DST" and "SRC" stand for the quoted names
+    } cases[] = {
+        { src, { { "PROBE_FSTAT_FAIL", "1" } }, false, 1, "cannot fstat SRC: Input/output error\n" },
+        { src, { { "PROBE_FSTAT_FAIL", "2" } }, false, 1, "cannot fstat DST: Input/output error\n" },
+        { src, { { "PROBE_READ_ERRNO", eio } }, false, 1, "reading SRC: Input/output error\n" },
+        { sparse, { { "PROBE_LSEEK_ERRNO", eio } }, false, 1, "cannot lseek DST: Input/output error\n" },
+        { sparse, { { "PROBE_FTRUNCATE_ERRNO", std::to_string(EFBIG) } }, false, 1,
+          "writing DST: File too large\n" },
+        // times that cannot be kept do not fail the copy
+        { src, { { "PROBE_TIMES_ERRNO", std::to_string(EPERM) } }, true, 0,
+          "preserving times for DST: Operation not permitted\n" },
+        { src, { { "PROBE_CLOSE_ERRNO", eio } }, false, 1,
+          "closing DST: Input/output error\nclosing SRC: Input/output error\n" },
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        std::string dst = dir.file("dst" + std::to_string(n++));
+        qk::RunOptions options;
+        options.env = c.env;
+        std::vector<std::string> args = { c.source, dst };
+        if (c.keepTimes)
+            args.insert(args.begin(), "--keep-times");
+        qk::RunResult r = transfer(args, options);
+        std::string expected;
+        for (size_t at = 0, end; (end = c.err.find('\n', at)) != std::string::npos; at = end + 1) {
+            std::string line = c.err.substr(at, end - at + 1);
+            for (auto [mark, name] : { std::pair{ "SRC", c.source }, std::pair{ "DST", dst } })
+                if (size_t p = line.find(mark); p != std::string::npos)
+                    line.replace(p, 3, "`" + name + "'");
+            expected += prog + ": " + line;
+        }
+        EXPECT_EQ(r.status, c.status) << c.env.begin()->first;
+        EXPECT_EQ(r.err, expected) << c.env.begin()->first;
+    }
+}
+
 TEST(Transfer, SourceReplacedAfterItsStatIsSkipped)
 {
     qk::TempDir dir;
