@@ -823,10 +823,10 @@ TEST_F(InstallStrip, StripIsGivenTheNameAsAFileNotAnOption)
     file("a", "A");
     auto o = withFakePath();
     o.env["STRIP_LOG"] = at("log");
-    auto r = install({"-s", "--", "a", "-x"}, o);
+    auto r = install({ "-s", "--", "a", "-x" }, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    r = install({"-s", "a", "b"}, o);
+    r = install({ "-s", "a", "b" }, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(qk::readFile(at("log")), "./-x\nb\n");
     EXPECT_EQ(qk::readFile(at("-x")), "A");
