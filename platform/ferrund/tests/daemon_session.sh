@@ -7,7 +7,7 @@ ferrund=$1 invoke=$2 booster=$3 app=$4 notelf=$5 out=$6
 
 ready()
 {
-	for _ in $(seq 300); do
+	for _ in $(seq 600); do
 		[ "$(grep -c 'booster t ready' "$out/daemon.log")" -ge "$1" ] && return 0
 		sleep 0.05
 	done
