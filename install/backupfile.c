@@ -26,22 +26,17 @@ static void backup_usage_failure(void)
 
 void (*argmatch_die)(void) = backup_usage_failure;
 
-static const char *const backup_keywords[] = {
-	"none", "off", "simple", "never", "existing", "nil", "numbered", "t",
-	NULL
-};
+static const char *const backup_keywords[] = {"none", "off",	  "simple", "never", "existing",
+					      "nil",  "numbered", "t",	    NULL};
 
-static const enum backup_type backup_values[] = {
-	backup_none, backup_none, backup_simple, backup_simple,
-	backup_existing, backup_existing, numbered_backups, numbered_backups
-};
+static const enum backup_type backup_values[] = {backup_none,	   backup_none,	    backup_simple,
+						 backup_simple,	   backup_existing, backup_existing,
+						 numbered_backups, numbered_backups};
 
-static enum backup_type match_backup_keyword(const char *context,
-					     const char *argument)
+static enum backup_type match_backup_keyword(const char *context, const char *argument)
 {
-	int i = match_argument_or_die(context, argument, backup_keywords,
-				      backup_values, sizeof backup_values[0],
-				      argmatch_die);
+	int i = match_argument_or_die(context, argument, backup_keywords, backup_values,
+				      sizeof backup_values[0], argmatch_die);
 	// a hook that returns must not make us index the table with -1
 	if (i < 0)
 		exit(EXIT_FAILURE);
@@ -84,8 +79,8 @@ static size_t base_length(const char *base)
 struct numbered_search {
 	char *buf;
 	size_t size;
-	size_t number_at;	// offset of the digits in buf
-	size_t digits;		// digits of the number the buffer holds
+	size_t number_at; // offset of the digits in buf
+	size_t digits;	  // digits of the number the buffer holds
 	bool taken;
 	bool last_all_nines;
 };
@@ -93,13 +88,13 @@ struct numbered_search {
 // Counts entry when it is a numbered backup of the component base (base_len
 // bytes): base ".~" digits "~" with no leading zero. Keeps in the buffer one
 // more than the highest number seen.
-static void consider_entry(struct numbered_search *s, const char *entry,
-			   const char *base, size_t base_len)
+static void consider_entry(struct numbered_search *s, const char *entry, const char *base,
+			   size_t base_len)
 {
 	size_t len = strlen(entry);
 
-	if (len < base_len + 4 || memcmp(entry, base, base_len) != 0 ||
-	    entry[base_len] != '.' || entry[base_len + 1] != '~')
+	if (len < base_len + 4 || memcmp(entry, base, base_len) != 0 || entry[base_len] != '.' ||
+	    entry[base_len + 1] != '~')
 		return;
 	const char *digits = entry + base_len + 2;
 	if (*digits < '1' || *digits > '9')
@@ -113,8 +108,7 @@ static void consider_entry(struct numbered_search *s, const char *entry,
 
 	size_t count = (size_t)(end - digits);
 	if (count < s->digits ||
-	    (count == s->digits &&
-	     memcmp(s->buf + s->number_at, digits, count) > 0))
+	    (count == s->digits && memcmp(s->buf + s->number_at, digits, count) > 0))
 		return;
 
 	// the digits, the carry digit, "~" and the terminator
@@ -142,8 +136,7 @@ static void consider_entry(struct numbered_search *s, const char *entry,
 }
 
 // Returns true when the buffer holds a name that needs no length check.
-static bool numbered_name(struct numbered_search *s, const char *file,
-			  enum backup_type type)
+static bool numbered_name(struct numbered_search *s, const char *file, enum backup_type type)
 {
 	size_t base = base_offset(file);
 	size_t base_len = base_length(file + base);
@@ -161,8 +154,7 @@ static bool numbered_name(struct numbered_search *s, const char *file,
 		struct dirent *entry;
 		while ((entry = readdir(dir)) != NULL)
 			if (entry->d_ino != 0)
-				consider_entry(s, entry->d_name, file + base,
-					       base_len);
+				consider_entry(s, entry->d_name, file + base, base_len);
 		(void)closedir(dir);
 	}
 
@@ -183,7 +175,7 @@ static void fit_name_limit(char *name, const char *file)
 	if (len <= SHORT_NAME_MAX)
 		return;
 
-	char saved[2] = { name[base], name[base + 1] };
+	char saved[2] = {name[base], name[base + 1]};
 	name[base] = '.';
 	name[base + 1] = '\0';
 	errno = 0;
@@ -215,7 +207,7 @@ char *backup_name_for(const char *file, enum backup_type type)
 	if (room > SIZE_MAX - file_len - 1)
 		die_memory_exhausted();
 
-	struct numbered_search s = { .size = file_len + 1 + room };
+	struct numbered_search s = {.size = file_len + 1 + room};
 	s.buf = checked_malloc(s.size);
 	memcpy(s.buf, file, file_len + 1);
 

@@ -13,22 +13,11 @@
 extern "C" {
 #endif
 
-enum copy_follow {
-	COPY_FOLLOW_NEVER = 2,
-	COPY_FOLLOW_ALWAYS = 4
-};
+enum copy_follow { COPY_FOLLOW_NEVER = 2, COPY_FOLLOW_ALWAYS = 4 };
 
-enum copy_prompting {
-	COPY_PROMPT_ANSWER_NO = 2,
-	COPY_PROMPT_ASK = 3,
-	COPY_PROMPT_NEVER = 4
-};
+enum copy_prompting { COPY_PROMPT_ANSWER_NO = 2, COPY_PROMPT_ASK = 3, COPY_PROMPT_NEVER = 4 };
 
-enum sparse_mode {
-	SPARSE_NEVER = 1,
-	SPARSE_AUTO = 2,
-	SPARSE_ALWAYS = 3
-};
+enum sparse_mode { SPARSE_NEVER = 1, SPARSE_AUTO = 2, SPARSE_ALWAYS = 3 };
 
 // Destinations created so far (owned by the copy engine).
 struct created_names;

@@ -29,15 +29,15 @@ static struct mode_step *parse_octal(const char *text)
 
 	struct mode_step *steps = checked_malloc(2 * sizeof *steps);
 	steps[0] = (struct mode_step){
-		.operator = '=',
-		.kind = MODE_STEP_PLAIN,
-		.who_mask = ALL_MODE_BITS,
-		.perm_bits = value,
-		// an octal number without set-id bits leaves those of a
-		// directory alone
-		.named_bits = (value & SET_ID_BITS) | 01777,
+	    .operator= '=',
+	    .kind = MODE_STEP_PLAIN,
+	    .who_mask = ALL_MODE_BITS,
+	    .perm_bits = value,
+	    // an octal number without set-id bits leaves those of a
+	    // directory alone
+	    .named_bits = (value & SET_ID_BITS) | 01777,
 	};
-	steps[1] = (struct mode_step){ .kind = MODE_STEP_END };
+	steps[1] = (struct mode_step){.kind = MODE_STEP_END};
 	return steps;
 }
 
@@ -72,7 +72,7 @@ static void parse_perms(const char **p, struct mode_step *step)
 	static const struct {
 		char letter;
 		mode_t bits;
-	} classes[] = { { 'u', 0700 }, { 'g', 070 }, { 'o', 07 } };
+	} classes[] = {{'u', 0700}, {'g', 070}, {'o', 07}};
 
 	for (size_t i = 0; i < sizeof classes / sizeof classes[0]; i++) {
 		if (**p == classes[i].letter) {
@@ -133,11 +133,10 @@ struct mode_step *mode_parse(const char *text)
 			goto out_invalid;
 		while (is_operator(*p)) {
 			struct mode_step *step = &steps[n++];
-			step->operator = *p++;
+			step->operator= * p++;
 			parse_perms(&p, step);
 			step->who_mask = who;
-			step->named_bits = who ? who & step->perm_bits
-					       : step->perm_bits;
+			step->named_bits = who ? who & step->perm_bits : step->perm_bits;
 		}
 		if (*p == '\0')
 			break;
@@ -145,7 +144,7 @@ struct mode_step *mode_parse(const char *text)
 			goto out_invalid;
 		p++;
 	}
-	steps[n] = (struct mode_step){ .kind = MODE_STEP_END };
+	steps[n] = (struct mode_step){.kind = MODE_STEP_END};
 	return steps;
 
 out_invalid:
@@ -153,8 +152,8 @@ out_invalid:
 	return NULL;
 }
 
-mode_t mode_apply(mode_t old_mode, bool is_dir, mode_t mask,
-		  const struct mode_step *steps, mode_t *changed)
+mode_t mode_apply(mode_t old_mode, bool is_dir, mode_t mask, const struct mode_step *steps,
+		  mode_t *changed)
 {
 	mode_t mode = old_mode & ALL_MODE_BITS;
 	mode_t touched = 0;
@@ -169,8 +168,7 @@ mode_t mode_apply(mode_t old_mode, bool is_dir, mode_t mask,
 				v |= 0111;
 		} else if (s->kind == MODE_STEP_COPY) {
 			v &= mode;
-			v |= (v & 0444 ? 0444 : 0) | (v & 0222 ? 0222 : 0) |
-			     (v & 0111 ? 0111 : 0);
+			v |= (v & 0444 ? 0444 : 0) | (v & 0222 ? 0222 : 0) | (v & 0111 ? 0111 : 0);
 		}
 		v &= (s->who_mask ? s->who_mask : ~mask) & ~omit;
 

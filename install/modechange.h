@@ -27,11 +27,11 @@ enum {
 struct mode_step;
 #else
 struct mode_step {
-	char operator;		// '=', '+' or '-'
-	unsigned char kind;	// MODE_STEP_*
-	mode_t who_mask;	// bits the step may change; 0 without class letters
-	mode_t perm_bits;	// permission letters, or the class to copy
-	mode_t named_bits;	// bits the specification names explicitly
+	char operator;	    // '=', '+' or '-'
+	unsigned char kind; // MODE_STEP_*
+	mode_t who_mask;    // bits the step may change; 0 without class letters
+	mode_t perm_bits;   // permission letters, or the class to copy
+	mode_t named_bits;  // bits the specification names explicitly
 };
 #endif
 
@@ -43,8 +43,8 @@ struct mode_step *mode_parse(const char *text);
 // mask limiting steps without class letters. Returns the new mode (07777 at
 // most) and, when changed is not NULL, stores there the bits the steps set
 // or cleared.
-mode_t mode_apply(mode_t old_mode, bool is_dir, mode_t mask,
-		  const struct mode_step *steps, mode_t *changed);
+mode_t mode_apply(mode_t old_mode, bool is_dir, mode_t mask, const struct mode_step *steps,
+		  mode_t *changed);
 
 #ifdef __cplusplus
 }

@@ -29,8 +29,7 @@ int open_not_std(const char *name, int flags, mode_t mode)
 	if (fd < 0 || fd > STDERR_FILENO)
 		return fd;
 
-	int moved = fcntl(fd, flags & O_CLOEXEC ? F_DUPFD_CLOEXEC : F_DUPFD,
-			  STDERR_FILENO + 1);
+	int moved = fcntl(fd, flags & O_CLOEXEC ? F_DUPFD_CLOEXEC : F_DUPFD, STDERR_FILENO + 1);
 	int err = errno;
 	(void)close(fd);
 	errno = err;
@@ -75,12 +74,10 @@ static size_t common_block_size(size_t a, size_t b, size_t limit)
 
 // The chunk size of a copy without holes: at least 8 KiB, a multiple of both
 // block sizes where possible, no larger than a small regular source needs.
-static size_t plain_chunk_size(const struct stat *src, size_t dst_block,
-			       size_t align)
+static size_t plain_chunk_size(const struct stat *src, size_t dst_block, size_t align)
 {
 	size_t size_limit = 2147483647 - (align + 3);
-	size_t common = common_block_size(usable_block_size(src), dst_block,
-					  size_limit);
+	size_t common = common_block_size(usable_block_size(src), dst_block, size_limit);
 	size_t chunk = common > 8192 ? common : 8192;
 
 	if (S_ISREG(src->st_mode) && src->st_size < (off_t)chunk)
@@ -175,12 +172,11 @@ struct transfer {
 	const char *destination;
 	int src_fd;
 	int dst_fd;
-	const struct stat *src;		// of the open source
-	const struct stat *dst;		// of the new destination
+	const struct stat *src; // of the open source
+	const struct stat *dst; // of the new destination
 };
 
-static bool copy_data(const struct transfer *t,
-		      const struct copy_options *options)
+static bool copy_data(const struct transfer *t, const struct copy_options *options)
 {
 	size_t page = (size_t)sysconf(_SC_PAGESIZE);
 	size_t align = page / gcd(page, 4) * 4;
@@ -190,8 +186,7 @@ static bool copy_data(const struct transfer *t,
 	if (S_ISREG(t->dst->st_mode)) {
 		if (options->sparse_mode == SPARSE_ALWAYS)
 			make_holes = true;
-		else if (options->sparse_mode == SPARSE_AUTO &&
-			 S_ISREG(t->src->st_mode) &&
+		else if (options->sparse_mode == SPARSE_AUTO && S_ISREG(t->src->st_mode) &&
 			 (int64_t)t->src->st_blocks < (int64_t)t->src->st_size / 512)
 			make_holes = true;
 	}
@@ -227,8 +222,7 @@ static bool copy_data(const struct transfer *t,
 			}
 		}
 		if (!write_all(t->dst_fd, buf, (size_t)n)) {
-			error(0, errno, _("writing %s"),
-			      quote_name(t->destination));
+			error(0, errno, _("writing %s"), quote_name(t->destination));
 			goto out_free;
 		}
 		last_was_hole = false;
@@ -250,13 +244,14 @@ out_free:
 }
 
 bool transfer_regular(const char *source, const char *destination,
-		      const struct copy_options *options,
-		      const struct stat *source_status)
+		      const struct copy_options *options, const struct stat *source_status)
 {
 	struct stat src, dst;
 	struct transfer t = {
-		.source = source, .destination = destination,
-		.src = &src, .dst = &dst,
+	    .source = source,
+	    .destination = destination,
+	    .src = &src,
+	    .dst = &dst,
 	};
 
 	t.src_fd = open_not_std(source, O_RDONLY, 0);
@@ -268,8 +263,7 @@ bool transfer_regular(const char *source, const char *destination,
 		error(0, errno, _("cannot fstat %s"), quote_name(source));
 		goto out_close_src;
 	}
-	if (src.st_ino != source_status->st_ino ||
-	    src.st_dev != source_status->st_dev) {
+	if (src.st_ino != source_status->st_ino || src.st_dev != source_status->st_dev) {
 		error(0, 0, _("skipping file %s, as it was replaced while being copied"),
 		      quote_name(source));
 		goto out_close_src;
@@ -281,11 +275,9 @@ bool transfer_regular(const char *source, const char *destination,
 	mode_t create_mode = source_status->st_mode & 0777;
 	if (options->force_mode)
 		create_mode &= options->forced_mode;
-	t.dst_fd = open_not_std(destination, O_WRONLY | O_CREAT | O_EXCL,
-				create_mode);
+	t.dst_fd = open_not_std(destination, O_WRONLY | O_CREAT | O_EXCL, create_mode);
 	if (t.dst_fd < 0) {
-		error(0, errno, _("cannot create regular file %s"),
-		      quote_name(destination));
+		error(0, errno, _("cannot create regular file %s"), quote_name(destination));
 		goto out_close_src;
 	}
 	if (fstat(t.dst_fd, &dst) != 0) {
@@ -293,16 +285,13 @@ bool transfer_regular(const char *source, const char *destination,
 		goto out_close_dst;
 	}
 
-	if (!(S_ISREG(src.st_mode) && src.st_size == 0) &&
-	    !copy_data(&t, options))
+	if (!(S_ISREG(src.st_mode) && src.st_size == 0) && !copy_data(&t, options))
 		goto out_close_dst;
 
 	if (options->keep_times) {
-		struct timespec times[2] = { source_status->st_atim,
-					     source_status->st_mtim };
+		struct timespec times[2] = {source_status->st_atim, source_status->st_mtim};
 		if (set_times_fd(t.dst_fd, destination, times) != 0)
-			error(0, errno, _("preserving times for %s"),
-			      quote_name(destination));
+			error(0, errno, _("preserving times for %s"), quote_name(destination));
 	}
 	if (set_mode_acl(destination, t.dst_fd, options->forced_mode) != 0)
 		goto out_close_dst;

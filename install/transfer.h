@@ -21,8 +21,7 @@ extern "C" {
 // source (links followed). Failures are reported; returns true on success.
 // A destination created before a failure is left in place.
 bool transfer_regular(const char *source, const char *destination,
-		      const struct copy_options *options,
-		      const struct stat *source_status);
+		      const struct copy_options *options, const struct stat *source_status);
 
 // open(2) that never returns 0, 1 or 2: such a descriptor is moved to the
 // lowest free one of at least 3. mode is used only with O_CREAT or

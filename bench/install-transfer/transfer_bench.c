@@ -52,11 +52,11 @@ int main(int argc, char **argv)
 		return 2;
 	}
 	struct copy_options options = {
-		.follow_links = COPY_FOLLOW_ALWAYS,
-		.prompting = COPY_PROMPT_NEVER,
-		.force_mode = true,
-		.forced_mode = 0600,
-		.sparse_mode = SPARSE_AUTO,
+	    .follow_links = COPY_FOLLOW_ALWAYS,
+	    .prompting = COPY_PROMPT_NEVER,
+	    .force_mode = true,
+	    .forced_mode = 0600,
+	    .sparse_mode = SPARSE_AUTO,
 	};
 	struct stat st;
 	if (stat(argv[1], &st) != 0) {
@@ -72,7 +72,7 @@ int main(int argc, char **argv)
 
 	struct rusage ru;
 	getrusage(RUSAGE_SELF, &ru);
-	printf("cpu %.4f maxrss_kb %ld chunk %zu mallocs %zu malloc_bytes %zu\n",
-	       cpu, ru.ru_maxrss, first_read_size, allocations, allocated);
+	printf("cpu %.4f maxrss_kb %ld chunk %zu mallocs %zu malloc_bytes %zu\n", cpu, ru.ru_maxrss,
+	       first_read_size, allocations, allocated);
 	return ok ? 0 : 1;
 }

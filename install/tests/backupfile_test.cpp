@@ -23,9 +23,11 @@ std::string backupName(const std::string &file, backup_type type, const char *su
     return result;
 }
 
-class EnvGuard {
+class EnvGuard
+{
 public:
-    explicit EnvGuard(const char *name) : m_name(name)
+    explicit EnvGuard(const char *name)
+        : m_name(name)
     {
         const char *value = getenv(name);
         m_had = value != nullptr;
@@ -49,7 +51,8 @@ private:
 TEST(BackupName, SimpleAppendsTheSuffix)
 {
     qk::TempDir dir;
-    struct Case {
+    struct Case
+    {
         const char *suffix;
         const char *expected;
     } cases[] = {
@@ -59,14 +62,14 @@ TEST(BackupName, SimpleAppendsTheSuffix)
         { "", "dir/f" },
     };
     for (const Case &c : cases)
-        EXPECT_EQ(backupName(dir.file("dir/f"), backup_simple, c.suffix),
-                  dir.file(c.expected))
-                << c.suffix;
+        EXPECT_EQ(backupName(dir.file("dir/f"), backup_simple, c.suffix), dir.file(c.expected))
+            << c.suffix;
 }
 
 TEST(BackupName, NumberedSearchCountsOnlyWellFormedEntries)
 {
-    struct Case {
+    struct Case
+    {
         std::vector<std::string> entries;
         backup_type type;
         const char *expected;
@@ -74,12 +77,13 @@ TEST(BackupName, NumberedSearchCountsOnlyWellFormedEntries)
         { { "f.~1~", "f.~2~", "f.~10~" }, numbered_backups, "f.~11~" },
         { { "f.~9~" }, numbered_backups, "f.~10~" },
         { { "f.~99~" }, numbered_backups, "f.~100~" },
-        { { "f.~3~", "f.~12~", "f.~7~" }, numbered_backups, "f.~13~" }, // more digits win over bytes
+        { { "f.~3~", "f.~12~", "f.~7~" }, numbered_backups,
+            "f.~13~" }, // more digits win over bytes
         { { "f.~19~", "f.~2~" }, numbered_backups, "f.~20~" },
         { { "f.~999~", "f.~1000~", "f.~998~" }, numbered_backups, "f.~1001~" },
         { { "f.~99999999~" }, numbered_backups, "f.~100000000~" }, // grows the buffer
         { { "f.~01~", "f.~1~x", "f.~~", "g.~1~", "f.~1", "ff.~5~", "f.~-1~", "f.~1a~" },
-          numbered_backups, "f.~1~" },
+            numbered_backups, "f.~1~" },
         { {}, numbered_backups, "f.~1~" },
         { { "f.~3~" }, backup_existing, "f.~4~" },
         { {}, backup_existing, "f~" },
@@ -94,7 +98,7 @@ TEST(BackupName, NumberedSearchCountsOnlyWellFormedEntries)
             all += e + " ";
         }
         EXPECT_EQ(backupName(dir.file("f"), c.type), dir.file(c.expected))
-                << "entries: " << all << "type " << c.type;
+            << "entries: " << all << "type " << c.type;
     }
 }
 
@@ -135,7 +139,8 @@ TEST(BackupName, LongNamesAreShortenedToTheDirectoryLimit)
     qk::writeFile(dir.file(name(251) + ".~9~"), "");
     qk::writeFile(dir.file(name(250) + ".~9~"), "");
 
-    struct Case {
+    struct Case
+    {
         std::string file;
         backup_type type;
         const char *suffix;
@@ -151,7 +156,7 @@ TEST(BackupName, LongNamesAreShortenedToTheDirectoryLimit)
     };
     for (const Case &c : cases)
         EXPECT_EQ(backupName(dir.file(c.file), c.type, c.suffix), dir.file(c.expected))
-                << c.file.size() << " bytes, type " << c.type << ", suffix " << c.suffix;
+            << c.file.size() << " bytes, type " << c.type << ", suffix " << c.suffix;
 }
 
 TEST(BackupName, LimitOfAnUnreadableDirectoryIs255)
@@ -164,7 +169,8 @@ TEST(BackupName, LimitOfAnUnreadableDirectoryIs255)
 TEST(BackupType, KeywordsAbbreviationsAndEnvironment)
 {
     EnvGuard guard("VERSION_CONTROL");
-    struct Case {
+    struct Case
+    {
         const char *argument;
         const char *env; // nullptr: unset
         backup_type expected;
@@ -195,8 +201,8 @@ TEST(BackupType, KeywordsAbbreviationsAndEnvironment)
         else
             unsetenv("VERSION_CONTROL");
         EXPECT_EQ(backup_type_of("backup type", c.argument), c.expected)
-                << (c.argument ? c.argument : "(none)") << " with VERSION_CONTROL "
-                << (c.env ? c.env : "(unset)");
+            << (c.argument ? c.argument : "(none)") << " with VERSION_CONTROL "
+            << (c.env ? c.env : "(unset)");
     }
 }
 
@@ -209,22 +215,23 @@ TEST(BackupType, BadKeywordsEndTheRunAfterTheListAndTheHint)
                              "  - `numbered', `t'\n";
     const std::string prog = PROBE_PATH;
     const std::string hint = "Try `" + prog + " --help' for more information.\n";
-    struct Case {
+    struct Case
+    {
         std::vector<std::string> args;
         const char *env;
         std::string err;
     } cases[] = {
         { { "--hint", "backup type", "n" }, nullptr,
-          prog + ": ambiguous argument `n' for `backup type'\n" + list + hint },
+            prog + ": ambiguous argument `n' for `backup type'\n" + list + hint },
         { { "--hint", "backup type", "foo" }, nullptr,
-          prog + ": invalid argument `foo' for `backup type'\n" + list + hint },
+            prog + ": invalid argument `foo' for `backup type'\n" + list + hint },
         { { "--hint", "backup type" }, "bogus",
-          prog + ": invalid argument `bogus' for `$VERSION_CONTROL'\n" + list + hint },
+            prog + ": invalid argument `bogus' for `$VERSION_CONTROL'\n" + list + hint },
         { { "--hint", "backup type", "numbered-x" }, "t",
-          prog + ": invalid argument `numbered-x' for `backup type'\n" + list + hint },
+            prog + ": invalid argument `numbered-x' for `backup type'\n" + list + hint },
         // without the driver's hook the run still ends with status 1
         { { "backup type", "x" }, nullptr,
-          prog + ": invalid argument `x' for `backup type'\n" + list },
+            prog + ": invalid argument `x' for `backup type'\n" + list },
     };
     for (const Case &c : cases) {
         qk::RunOptions options;

@@ -20,8 +20,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	if (steps) {
 		for (int is_dir = 0; is_dir < 2; is_dir++) {
 			mode_t changed;
-			mode_t mode = mode_apply(old_mode, is_dir, mask, steps,
-						 &changed);
+			mode_t mode = mode_apply(old_mode, is_dir, mask, steps, &changed);
 			if (mode & ~07777 || changed & ~07777)
 				abort();
 			// bits outside the changed set keep their old value

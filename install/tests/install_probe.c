@@ -204,8 +204,7 @@ int __wrap_close(int fd)
 
 static void usage_hint(void)
 {
-	fprintf(stderr, _("Try `%s --help' for more information.\n"),
-		program_name);
+	fprintf(stderr, _("Try `%s --help' for more information.\n"), program_name);
 	exit(EXIT_FAILURE);
 }
 
@@ -240,13 +239,13 @@ static int backup_name_command(int argc, char **argv)
 static int transfer_command(int argc, char **argv)
 {
 	struct copy_options options = {
-		.regular_copy_of_specials = true,
-		.follow_links = COPY_FOLLOW_ALWAYS,
-		.remove_existing_first = true,
-		.prompting = COPY_PROMPT_NEVER,
-		.force_mode = true,
-		.forced_mode = 0600,
-		.sparse_mode = SPARSE_AUTO,
+	    .regular_copy_of_specials = true,
+	    .follow_links = COPY_FOLLOW_ALWAYS,
+	    .remove_existing_first = true,
+	    .prompting = COPY_PROMPT_NEVER,
+	    .force_mode = true,
+	    .forced_mode = 0600,
+	    .sparse_mode = SPARSE_AUTO,
 	};
 	const char *replacement = NULL;
 	bool report = false;
@@ -277,9 +276,8 @@ static int transfer_command(int argc, char **argv)
 	}
 	bool ok = transfer_regular(argv[0], argv[1], &options, &st);
 	if (report && lstat(argv[1], &st) == 0)
-		printf("mode %04o size %lld blocks %lld\n",
-		       (unsigned)(st.st_mode & 07777), (long long)st.st_size,
-		       (long long)st.st_blocks);
+		printf("mode %04o size %lld blocks %lld\n", (unsigned)(st.st_mode & 07777),
+		       (long long)st.st_size, (long long)st.st_blocks);
 	return ok ? 0 : 1;
 }
 

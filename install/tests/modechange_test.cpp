@@ -6,7 +6,8 @@
 
 namespace {
 
-struct Applied {
+struct Applied
+{
     mode_t fileMode;
     mode_t dirMode;
     mode_t dirChanged;
@@ -16,7 +17,7 @@ struct Applied {
 Applied applyFromZero(const char *text)
 {
     struct mode_step *steps = mode_parse(text);
-    Applied a{};
+    Applied a {};
     EXPECT_NE(steps, nullptr) << text;
     if (!steps)
         return a;
@@ -28,29 +29,21 @@ Applied applyFromZero(const char *text)
 
 TEST(ModeParse, InstallerUseFromModeZero)
 {
-    struct Case {
+    struct Case
+    {
         const char *text;
         mode_t fileMode, dirMode, dirChanged;
     } cases[] = {
         { "755", 0755, 0755, 01777 }, // set-id bits of a directory untouched
-        { "4755", 04755, 04755, 05777 },
-        { "2755", 02755, 02755, 03777 },
-        { "07777", 07777, 07777, 07777 },
-        { "0", 0, 0, 01777 },
-        { "u+x", 0100, 0100, 0100 },
+        { "4755", 04755, 04755, 05777 }, { "2755", 02755, 02755, 03777 },
+        { "07777", 07777, 07777, 07777 }, { "0", 0, 0, 01777 }, { "u+x", 0100, 0100, 0100 },
         { "+x", 0111, 0111, 0111 }, // no class letter: only the mask limits
-        { "a=rx,u+w", 0755, 0755, 01777 },
-        { "u=rwx,g=u,o=", 0770, 0770, 01777 },
+        { "a=rx,u+w", 0755, 0755, 01777 }, { "u=rwx,g=u,o=", 0770, 0770, 01777 },
         { "+X", 0, 0111, 0111 }, // mode 0 has no execute bit; directories do
-        { "u+s", 04000, 04000, 04000 },
-        { "g=s", 02000, 02000, 02070 },
-        { "a=", 0, 0, 01777 },
-        { "=", 0, 0, 01777 },
-        { "o+t", 01000, 01000, 01000 },
-        { "a+rwxst", 07777, 07777, 07777 },
+        { "u+s", 04000, 04000, 04000 }, { "g=s", 02000, 02000, 02070 }, { "a=", 0, 0, 01777 },
+        { "=", 0, 0, 01777 }, { "o+t", 01000, 01000, 01000 }, { "a+rwxst", 07777, 07777, 07777 },
         { "u+rwx-w", 0500, 0500, 0700 }, // two operators share the clause's classes
-        { "u=rw,go=u-w", 0644, 0644, 01777 },
-        { "ug=rwx,o=rx,u-x", 0675, 0675, 01777 },
+        { "u=rw,go=u-w", 0644, 0644, 01777 }, { "ug=rwx,o=rx,u-x", 0675, 0675, 01777 },
         { "go+u", 0, 0, 0 }, // copies owner bits, which are none
     };
     for (const Case &c : cases) {
@@ -64,8 +57,24 @@ TEST(ModeParse, InstallerUseFromModeZero)
 TEST(ModeParse, InvalidTextsGiveNothing)
 {
     const char *texts[] = {
-        "10000", "77777", "8", "75x", "", "u", "u+z", "ugo", "u+x,", ",u+x",
-        "+r,", "u+x,,g+x", "g=ur", "a+r x", "-9", "rwx", "0x7", "7 ",
+        "10000",
+        "77777",
+        "8",
+        "75x",
+        "",
+        "u",
+        "u+z",
+        "ugo",
+        "u+x,",
+        ",u+x",
+        "+r,",
+        "u+x,,g+x",
+        "g=ur",
+        "a+r x",
+        "-9",
+        "rwx",
+        "0x7",
+        "7 ",
     };
     for (const char *text : texts) {
         struct mode_step *steps = mode_parse(text);
@@ -76,7 +85,8 @@ TEST(ModeParse, InvalidTextsGiveNothing)
 
 TEST(ModeApply, WorksOnExistingModes)
 {
-    struct Case {
+    struct Case
+    {
         const char *text;
         mode_t old;
         bool isDir;
@@ -102,7 +112,7 @@ TEST(ModeApply, WorksOnExistingModes)
         ASSERT_NE(steps, nullptr) << c.text;
         mode_t changed = 0;
         EXPECT_EQ(mode_apply(c.old, c.isDir, c.mask, steps, &changed), c.expected)
-                << c.text << " on " << std::oct << c.old;
+            << c.text << " on " << std::oct << c.old;
         EXPECT_EQ(changed, c.changed) << c.text << " on " << std::oct << c.old;
         EXPECT_EQ(mode_apply(c.old, c.isDir, c.mask, steps, nullptr), c.expected) << c.text;
         free(steps);

@@ -51,7 +51,7 @@ std::string pattern(size_t size)
 // A file of the given size holding data only in the given blocks of 4 KiB;
 // zeroBlocks are written as explicit zeros.
 void makeSparse(const std::string &path, off_t size, const std::vector<off_t> &dataBlocks,
-                const std::vector<off_t> &zeroBlocks = {})
+    const std::vector<off_t> &zeroBlocks = {})
 {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(fd, 0) << path;
@@ -67,7 +67,9 @@ void makeSparse(const std::string &path, off_t size, const std::vector<off_t> &d
 
 struct stat statOf(const std::string &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
     return st;
 }
@@ -96,7 +98,8 @@ TEST(Transfer, SmallRegularFilesAreReadWithTheRoundedBuffer)
     qk::TempDir dir;
     if (!blockSizesAre4096(dir.path()))
         GTEST_SKIP() << "needs 4096-byte blocks";
-    struct Case {
+    struct Case
+    {
         size_t size;
         std::string reads;
     } cases[] = {
@@ -128,8 +131,8 @@ TEST(Transfer, SourceThatIsOneHoleGivesADestinationWithoutDataBlocks)
     makeSparse(dir.file("src"), 1 << 20, {});
     qk::RunResult r = transfer({ dir.file("src"), dir.file("dst") }, traced());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, repeat("read 4096 -> 4096\nlseek 4096 1\n", 256) +
-                             "read 4096 -> 0\nftruncate 1048576\n");
+    EXPECT_EQ(r.out,
+        repeat("read 4096 -> 4096\nlseek 4096 1\n", 256) + "read 4096 -> 0\nftruncate 1048576\n");
     struct stat st = statOf(dir.file("dst"));
     EXPECT_EQ(st.st_size, 1 << 20);
     EXPECT_EQ(st.st_blocks, 0);
@@ -145,12 +148,13 @@ TEST(Transfer, TrailingZeroBlockBecomesASeekAndALengthAdjustment)
     makeSparse(dir.file("src"), 5 * 4096, { 0, 3 }, { 4 });
     qk::RunResult r = transfer({ dir.file("src"), dir.file("dst") }, traced());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "read 4096 -> 4096\n"
-                     "read 4096 -> 4096\nlseek 4096 1\n"
-                     "read 4096 -> 4096\nlseek 4096 1\n"
-                     "read 4096 -> 4096\n"
-                     "read 4096 -> 4096\nlseek 4096 1\n"
-                     "read 4096 -> 0\nftruncate 20480\n");
+    EXPECT_EQ(r.out,
+        "read 4096 -> 4096\n"
+        "read 4096 -> 4096\nlseek 4096 1\n"
+        "read 4096 -> 4096\nlseek 4096 1\n"
+        "read 4096 -> 4096\n"
+        "read 4096 -> 4096\nlseek 4096 1\n"
+        "read 4096 -> 0\nftruncate 20480\n");
     EXPECT_EQ(qk::readFile(dir.file("dst")), qk::readFile(dir.file("src")));
 
     int fd = open(dir.file("dst").c_str(), O_RDONLY);
@@ -177,9 +181,10 @@ TEST(Transfer, ZeroTestFindsASingleNonZeroByteAnywhere)
         qk::RunResult r = transfer({ "--sparse=3", src, dst }, traced());
         EXPECT_EQ(r.status, 0) << r.err;
         // the short zero chunk at the end is a hole too
-        EXPECT_EQ(r.out, hole + "read 4096 -> 4096\n" + hole +
-                                 "read 4096 -> 100\nlseek 100 1\nread 4096 -> 0\nftruncate 12388\n")
-                << "non-zero byte at " << at;
+        EXPECT_EQ(r.out,
+            hole + "read 4096 -> 4096\n" + hole
+                + "read 4096 -> 100\nlseek 100 1\nread 4096 -> 0\nftruncate 12388\n")
+            << "non-zero byte at " << at;
         EXPECT_EQ(qk::readFile(dst), data) << at;
     }
 }
@@ -190,8 +195,10 @@ TEST(Transfer, SparseModeDecidesWhetherHolesAreMade)
     if (!blockSizesAre4096(dir.path()))
         GTEST_SKIP() << "needs 4096-byte blocks";
     makeSparse(dir.file("sparse"), 64 * 4096, { 10 });
-    makeSparse(dir.file("zeros"), 16 * 4096, {}, { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15 });
-    struct Case {
+    makeSparse(
+        dir.file("zeros"), 16 * 4096, {}, { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15 });
+    struct Case
+    {
         const char *source;
         const char *mode;
         bool holes;
@@ -259,13 +266,15 @@ TEST(Transfer, InterruptedAndPartialCallsAreRepeated)
     qk::TempDir dir;
     std::string data = pattern(300000);
     qk::writeFile(dir.file("src"), data);
-    struct Case {
+    struct Case
+    {
         std::map<std::string, std::string> env;
     } cases[] = {
         { { { "PROBE_READ_EINTR", "3" } } },
         { { { "PROBE_WRITE_EINTR", "3" } } },
         { { { "PROBE_WRITE_MAX", "1000" } } },
-        { { { "PROBE_READ_EINTR", "1" }, { "PROBE_WRITE_EINTR", "2" }, { "PROBE_WRITE_MAX", "777" } } },
+        { { { "PROBE_READ_EINTR", "1" }, { "PROBE_WRITE_EINTR", "2" },
+            { "PROBE_WRITE_MAX", "777" } } },
     };
     int n = 0;
     for (const Case &c : cases) {
@@ -314,15 +323,14 @@ TEST(Transfer, AclRefusalFallsBackToFchmod)
 {
     qk::TempDir dir;
     qk::writeFile(dir.file("src"), "data", 0755);
-    struct Case {
+    struct Case
+    {
         int aclErrno;
         int fchmodErrno;
         int status;
         const char *err; // after "PROG: setting permissions for `DST': "
     } cases[] = {
-        { ENOTSUP, 0, 0, nullptr },
-        { ENOSYS, 0, 0, nullptr },
-        { EINVAL, 0, 0, nullptr },
+        { ENOTSUP, 0, 0, nullptr }, { ENOSYS, 0, 0, nullptr }, { EINVAL, 0, 0, nullptr },
         { EPERM, 0, 1, "Operation not permitted" }, // no fallback
         { EIO, 0, 1, "Input/output error" },
         { ENOTSUP, EROFS, 1, "Read-only file system" }, // the fallback's error
@@ -363,7 +371,8 @@ TEST(Transfer, FileSystemWithoutAclsGetsTheModeByFchmod)
     qk::RunResult r = transfer({ "--report", dir.file("src"), plain.file("dst") }, options);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.substr(0, r.out.find("blocks")), "read 4096 -> 4\nfchmod 600\nmode 0600 size 4 ");
+    EXPECT_EQ(
+        r.out.substr(0, r.out.find("blocks")), "read 4096 -> 4\nfchmod 600\nmode 0600 size 4 ");
 }
 
 TEST(Transfer, FailingSystemCallsAreReported)
@@ -373,24 +382,28 @@ TEST(Transfer, FailingSystemCallsAreReported)
     makeSparse(dir.file("sparse"), 8192, {});
     const std::string src = dir.file("src"), sparse = dir.file("sparse");
     const std::string eio = std::to_string(EIO);
-    struct Case {
+    struct Case
+    {
         std::string source;
         std::map<std::string, std::string> env;
         bool keepTimes;
         int status;
         std::string err; // "DST" and "SRC" stand for the quoted names
     } cases[] = {
-        { src, { { "PROBE_FSTAT_FAIL", "1" } }, false, 1, "cannot fstat SRC: Input/output error\n" },
-        { src, { { "PROBE_FSTAT_FAIL", "2" } }, false, 1, "cannot fstat DST: Input/output error\n" },
+        { src, { { "PROBE_FSTAT_FAIL", "1" } }, false, 1,
+            "cannot fstat SRC: Input/output error\n" },
+        { src, { { "PROBE_FSTAT_FAIL", "2" } }, false, 1,
+            "cannot fstat DST: Input/output error\n" },
         { src, { { "PROBE_READ_ERRNO", eio } }, false, 1, "reading SRC: Input/output error\n" },
-        { sparse, { { "PROBE_LSEEK_ERRNO", eio } }, false, 1, "cannot lseek DST: Input/output error\n" },
+        { sparse, { { "PROBE_LSEEK_ERRNO", eio } }, false, 1,
+            "cannot lseek DST: Input/output error\n" },
         { sparse, { { "PROBE_FTRUNCATE_ERRNO", std::to_string(EFBIG) } }, false, 1,
-          "writing DST: File too large\n" },
+            "writing DST: File too large\n" },
         // times that cannot be kept do not fail the copy
         { src, { { "PROBE_TIMES_ERRNO", std::to_string(EPERM) } }, true, 0,
-          "preserving times for DST: Operation not permitted\n" },
+            "preserving times for DST: Operation not permitted\n" },
         { src, { { "PROBE_CLOSE_ERRNO", eio } }, false, 1,
-          "closing DST: Input/output error\nclosing SRC: Input/output error\n" },
+            "closing DST: Input/output error\nclosing SRC: Input/output error\n" },
     };
     int n = 0;
     for (const Case &c : cases) {
@@ -404,7 +417,7 @@ TEST(Transfer, FailingSystemCallsAreReported)
         std::string expected;
         for (size_t at = 0, end; (end = c.err.find('\n', at)) != std::string::npos; at = end + 1) {
             std::string line = c.err.substr(at, end - at + 1);
-            for (auto [mark, name] : { std::pair{ "SRC", c.source }, std::pair{ "DST", dst } })
+            for (auto [mark, name] : { std::pair { "SRC", c.source }, std::pair { "DST", dst } })
                 if (size_t p = line.find(mark); p != std::string::npos)
                     line.replace(p, 3, "`" + name + "'");
             expected += prog + ": " + line;
@@ -419,10 +432,12 @@ TEST(Transfer, SourceReplacedAfterItsStatIsSkipped)
     qk::TempDir dir;
     qk::writeFile(dir.file("src"), "old");
     qk::writeFile(dir.file("other"), "new");
-    qk::RunResult r = transfer({ "--replace=" + dir.file("other"), dir.file("src"), dir.file("dst") });
+    qk::RunResult r
+        = transfer({ "--replace=" + dir.file("other"), dir.file("src"), dir.file("dst") });
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, prog + ": skipping file `" + dir.file("src") +
-                             "', as it was replaced while being copied\n");
+    EXPECT_EQ(r.err,
+        prog + ": skipping file `" + dir.file("src")
+            + "', as it was replaced while being copied\n");
     EXPECT_NE(access(dir.file("dst").c_str(), F_OK), 0);
 }
 
@@ -437,9 +452,9 @@ TEST(Transfer, ExistingDestinationIsNeverOverwritten)
     for (const char *name : { "file", "dangling", "link", "dir" }) {
         qk::RunResult r = transfer({ dir.file("src"), dir.file(name) });
         EXPECT_EQ(r.status, 1) << name;
-        EXPECT_EQ(r.err, prog + ": cannot create regular file `" + dir.file(name) +
-                                 "': File exists\n")
-                << name;
+        EXPECT_EQ(
+            r.err, prog + ": cannot create regular file `" + dir.file(name) + "': File exists\n")
+            << name;
     }
     EXPECT_EQ(qk::readFile(dir.file("file")), "kept");
     EXPECT_NE(access(dir.file("nowhere").c_str(), F_OK), 0); // the link was not followed
@@ -456,8 +471,8 @@ TEST(Transfer, UnreadableSourcesAreReported)
     asNobody.dropPrivileges = true;
     qk::RunResult r = transfer({ dir.file("secret"), dir.file("dst1") }, asNobody);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, prog + ": cannot open `" + dir.file("secret") +
-                             "' for reading: Permission denied\n");
+    EXPECT_EQ(r.err,
+        prog + ": cannot open `" + dir.file("secret") + "' for reading: Permission denied\n");
     EXPECT_NE(access(dir.file("dst1").c_str(), F_OK), 0);
 
     r = transfer({ dir.file("dir"), dir.file("dst2") });
@@ -526,7 +541,8 @@ TEST(OpenNotStd, NeverReturnsAStandardDescriptor)
     ASSERT_EQ(close(STDIN_FILENO), 0);
     int fd = open_not_std("/dev/null", O_RDONLY, 0);
     bool stdinStillClosed = fcntl(STDIN_FILENO, F_GETFD) == -1;
-    int created = open_not_std(dir.file("new").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0640);
+    int created
+        = open_not_std(dir.file("new").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0640);
     int createdFlags = fcntl(created, F_GETFD);
     ASSERT_EQ(dup2(saved, STDIN_FILENO), STDIN_FILENO);
     close(saved);
@@ -559,12 +575,13 @@ TEST(Transfer, MessagesAreTranslated)
     german.env["LC_ALL"] = "de_DE.UTF-8";
     german.binds = { { LOCALE_DIR, "/usr/share/locale" } };
     german.unsetEnv.push_back("LANGUAGE");
-    qk::RunResult r = qk::run({ prog, "transfer", "--replace=" + dir.file("other"), dir.file("src"),
-                                dir.file("dst") },
-                              german);
+    qk::RunResult r = qk::run(
+        { prog, "transfer", "--replace=" + dir.file("other"), dir.file("src"), dir.file("dst") },
+        german);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, prog + ": Datei „" + dir.file("src") +
-                             "“ wird übersprungen, da sie während des Kopierens ersetzt wurde\n");
+    EXPECT_EQ(r.err,
+        prog + ": Datei „" + dir.file("src")
+            + "“ wird übersprungen, da sie während des Kopierens ersetzt wurde\n");
 }
 
 } // namespace
