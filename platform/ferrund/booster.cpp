@@ -99,6 +99,8 @@ void Booster::run(SocketManager *socketManager)
         socketManager->closeAll(false);
     }
     (void)close(listenFd);
+    // The application outlives the daemon if need be.
+    (void)prctl(PR_SET_PDEATHSIG, 0);
     notifyDaemon();
     m_exitStatus = launchProcess();
     if (m_connection && m_connection->isReportAppExitStatusNeeded()) {

@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -317,6 +318,9 @@ void Daemon::runBooster(size_t plugin, int pipeFd)
     }
     m_locks.forget();
     sigprocmask(SIG_UNBLOCK, &m_signals, nullptr);
+    // A waiting booster is of no use without its daemon; the booster lifts
+    // this once it has become an application.
+    (void)prctl(PR_SET_PDEATHSIG, SIGTERM);
     const Plugin &p = m_plugins[plugin];
     Booster *booster = p.create();
     booster->initialize(m_argc, m_argv, pipeFd, p.listenFd, &m_locks, m_bootMode);
