@@ -9,7 +9,6 @@
  * with F one of rising, falling, both (0 for none), and the commands
  * load, unload, set V, wait MS, show.
  */
-#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -93,13 +92,17 @@ static int parse_flags(const char *s, unsigned long *flags)
 
 static int parse_uint(const char *s, unsigned *value)
 {
-	char *end;
-	unsigned long v;
+	unsigned long long v = 0;
 
-	errno = 0;
-	v = strtoul(s, &end, 10);
-	if (errno || end == s || *end || v > 0xffffffffUL)
+	if (!*s)
 		return -1;
+	for (; *s; s++) {
+		if (*s < '0' || *s > '9')
+			return -1;
+		v = v * 10 + (unsigned)(*s - '0');
+		if (v > 0xffffffffULL)
+			return -1;
+	}
 	*value = v;
 	return 0;
 }
@@ -167,7 +170,8 @@ static int run_command(char **argv, int *i, int argc)
 		return 0;
 	}
 	if (!strcmp(cmd, "wait")) {
-		unsigned long ticks = (value * KSIM_HZ + 999) / 1000;
+		unsigned long ticks =
+			((unsigned long long)value * KSIM_HZ + 999) / 1000;
 
 		while (ticks--) {
 			ksim_advance(1);

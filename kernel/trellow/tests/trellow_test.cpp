@@ -28,7 +28,6 @@ constexpr int kEEXIST = 17;
 constexpr int kENODEV = 19;
 constexpr int kEAGAIN = 11;
 constexpr int kEINTR = 4;
-constexpr int kErrLevel = 3;
 
 int irqOf(unsigned gpio)
 {
@@ -45,14 +44,14 @@ std::string readState(const char *name)
     return std::string(buf, static_cast<size_t>(n));
 }
 
-// What the device logged at error level, message by message.
-std::vector<std::string> errorsOf(const char *device)
+// What the device logged, message by message, each after its "<level>".
+std::vector<std::string> messagesOf(const char *device)
 {
     std::vector<std::string> out;
     for (size_t i = 0; i < ksim_log_count(); i++) {
         const ksim_log_record *r = ksim_log_entry(i);
-        if (r->level == kErrLevel && r->device && std::string(r->device) == device)
-            out.push_back(r->text);
+        if (r->device && std::string(r->device) == device)
+            out.push_back("<" + std::to_string(r->level) + ">" + r->text);
     }
     return out;
 }
@@ -127,14 +126,14 @@ TEST_F(Trellow, StateAfterProbeIsTheLevelWithoutAnEdge)
 {
     const struct {
         int level;
-        const char *texts;  // both texts given, or none
+        bool texts;  // both texts given, or none
         const char *expected;
     } cases[] = {
-        {0, nullptr, "0\n"},
-        {1, nullptr, "1\n"},
-        {4, nullptr, "4\n"},  // controller reports the line's bit unchanged
-        {0, "yes", "Undocked\n"},
-        {1, "yes", "Docked\n"},
+        {0, false, "0\n"},
+        {1, false, "1\n"},
+        {4, false, "4\n"},  // controller reports the line's bit unchanged
+        {0, true, "Undocked\n"},
+        {1, true, "Docked\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE("level " + std::to_string(c.level));
@@ -165,7 +164,7 @@ TEST_F(Trellow, EachProbeFailureReturnsItsErrorAndLeavesNothingBehind)
     const ProbeFailure cases[] = {
         {"no platform data", [](trellow_platform_data &) {}, true, -kEBUSY, {}},
         {"irq flags 0", [](trellow_platform_data &p) { p.irq_flags = 0; }, false, -kEINVAL,
-         {"IRQ flag is not specified.\n"}},
+         {"<3>IRQ flag is not specified.\n"}},  // a device error
         {"allocation", [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_KMALLOC, -kENOMEM); },
          false, -kENOMEM, {}},
         {"extcon registration",
@@ -191,7 +190,7 @@ TEST_F(Trellow, EachProbeFailureReturnsItsErrorAndLeavesNothingBehind)
 
         EXPECT_EQ(ksim_device_probe_result(pdev), c.expected);
         EXPECT_FALSE(ksim_device_bound(pdev));
-        EXPECT_EQ(errorsOf("trellow.0"), c.errors);
+        EXPECT_EQ(messagesOf("trellow.0"), c.errors);
         EXPECT_EQ(ksim_devres_count(pdev), 0u);
         expectNothingHeld();
         EXPECT_EQ(readState("dock"), "error -" + std::to_string(kENODEV));
