@@ -24,12 +24,13 @@ struct devres {
 
 static size_t blocks_held;
 
-static void *block_alloc(size_t size, gfp_t flags)
+/* caller: the service asked, named in the report of a sleeping call */
+static void *block_alloc(size_t size, gfp_t flags, const char *caller)
 {
 	struct kblock *b;
 
 	if (flags & __GFP_WAIT)
-		might_sleep();
+		__might_sleep(caller);
 	if (ksim_take_fault(KSIM_FAULT_KMALLOC))
 		return NULL;
 	b = malloc(sizeof(*b) + size);
@@ -44,7 +45,7 @@ static void *block_alloc(size_t size, gfp_t flags)
 
 void *kmalloc(size_t size, gfp_t flags)
 {
-	return block_alloc(size, flags);
+	return block_alloc(size, flags, __func__);
 }
 
 void kfree(const void *ptr)
@@ -60,10 +61,10 @@ void kfree(const void *ptr)
 }
 
 static struct devres *devres_alloc(void (*release)(struct device *, void *),
-				   size_t size, gfp_t flags)
+				   size_t size, gfp_t flags, const char *caller)
 {
 	struct devres *dr = block_alloc(sizeof(*dr) + size,
-					flags | __GFP_ZERO);
+					flags | __GFP_ZERO, caller);
 
 	if (!dr)
 		return NULL;
@@ -86,7 +87,8 @@ static void devm_kzalloc_release(struct device *dev, void *res)
 
 void *devm_kzalloc(struct device *dev, size_t size, gfp_t gfp)
 {
-	struct devres *dr = devres_alloc(devm_kzalloc_release, size, gfp);
+	struct devres *dr = devres_alloc(devm_kzalloc_release, size, gfp,
+					  __func__);
 
 	if (!dr)
 		return NULL;
@@ -125,7 +127,8 @@ int devm_gpio_request_one(struct device *dev, unsigned gpio,
 	struct devres *dr;
 	int ret;
 
-	dr = devres_alloc(devm_gpio_release, sizeof(unsigned), GFP_KERNEL);
+	dr = devres_alloc(devm_gpio_release, sizeof(unsigned), GFP_KERNEL,
+			  __func__);
 	if (!dr)
 		return -ENOMEM;
 	ret = gpio_request_one(gpio, flags, label);
