@@ -1,17 +1,23 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Helpers shared by the subdirectories.
 
-# qk_add_gtest(NAME name SOURCES src... [LIBS lib...] [LABELS label...]
+# qk_add_gtest(NAME name SOURCES src... [LIBS lib...] [LABELS label]
 #              [ENVIRONMENT VAR=value...])
 # A GoogleTest executable whose tests are registered with CTest one by one.
 function(qk_add_gtest)
 	cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
 	add_executable(${T_NAME} ${T_SOURCES})
 	target_link_libraries(${T_NAME} PRIVATE qktest GTest::gtest GTest::gtest_main ${T_LIBS})
+	# Test discovery cannot hand on list-valued properties, so the
+	# environment comes from env(1) in front of every run. One label only.
+	if(T_ENVIRONMENT)
+		set_target_properties(${T_NAME} PROPERTIES
+			CROSSCOMPILING_EMULATOR "env;${T_ENVIRONMENT}")
+	endif()
 	gtest_discover_tests(${T_NAME}
 		TEST_PREFIX "${T_NAME}."
 		DISCOVERY_TIMEOUT 60
-		PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${T_ENVIRONMENT}")
+		PROPERTIES LABELS "${T_LABELS}")
 endfunction()
 
 # qk_add_fuzzer(NAME name SOURCES src... [LIBS lib...] [INCLUDES dir...]
