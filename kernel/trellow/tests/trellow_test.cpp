@@ -233,8 +233,9 @@ TEST_F(Trellow, ProbeFailsOnResourcesAnotherDeviceHolds)
         EXPECT_EQ(ksim_irq_actions(), 1u);
         // The first connector stays as it was; the refused one is gone.
         EXPECT_EQ(readState("dock"), "Undocked\n");
-        if (std::string(c.pdata.name) != "dock")
+        if (std::string(c.pdata.name) != "dock") {
             EXPECT_EQ(readState(c.pdata.name), "error -" + std::to_string(kENODEV));
+        }
     }
 
     // The first connector still follows its line.
