@@ -363,18 +363,17 @@ static int make_link(HashMaker *obj, const char *path, const char *filename,
 	return ERR_NONE;
 }
 
-// Opens a file to read without waiting on a FIFO that has no writer.
+// O_NONBLOCK stays set: it changes nothing for regular files, and a FIFO or
+// terminal named like a certificate then reads as empty instead of blocking
+// the whole run.
 static int open_stream(const char *path, FILE **out)
 {
-	int fd, flags;
+	int fd;
 
 	*out = NULL;
 	fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 	if (fd < 0)
 		return -1;
-	flags = fcntl(fd, F_GETFL);
-	if (flags >= 0)
-		(void)fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 	*out = fdopen(fd, "r");
 	if (!*out) {
 		(void)close(fd);
