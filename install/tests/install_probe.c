@@ -180,6 +180,36 @@ int __wrap_fstat64(int fd, struct stat *st)
 	return __real_fstat64(fd, st);
 }
 
+#if __TIMESIZE == 32
+// 32-bit builds with 64-bit times call these names.
+int __real___fstat64_time64(int fd, struct stat *st);
+int __real___futimesat64(int dirfd, const char *name, const struct timeval tv[2]);
+int __real___utimes64(const char *name, const struct timeval tv[2]);
+
+int __wrap___fstat64_time64(int fd, struct stat *st)
+{
+	if (++fstat_calls == env_number("PROBE_FSTAT_FAIL")) {
+		errno = EIO;
+		return -1;
+	}
+	return __real___fstat64_time64(fd, st);
+}
+
+int __wrap___futimesat64(int dirfd, const char *name, const struct timeval tv[2])
+{
+	if (injected("PROBE_TIMES_ERRNO"))
+		return -1;
+	return __real___futimesat64(dirfd, name, tv);
+}
+
+int __wrap___utimes64(const char *name, const struct timeval tv[2])
+{
+	if (injected("PROBE_TIMES_ERRNO"))
+		return -1;
+	return __real___utimes64(name, tv);
+}
+#endif
+
 int __wrap_futimesat(int dirfd, const char *name, const struct timeval tv[2])
 {
 	if (injected("PROBE_TIMES_ERRNO"))

@@ -105,6 +105,9 @@ TEST_F(Platik, NothingLeakedUnderValgrind)
 #ifdef QK_SANITIZE
     GTEST_SKIP() << "valgrind does not run sanitizer builds; LeakSanitizer watches them";
 #else
+    if (qk::underEmulation()) {
+        GTEST_SKIP() << "valgrind does not run under the 32-bit emulator";
+    }
     for (Board board : {Board::Content, Board::Missing, Board::Directory}) {
         qk::RunOptions o;
         o.overlays = {"/etc"};

@@ -488,6 +488,9 @@ TEST_F(TestCases, StandardOutputClosedOrFull)
 // must not run out.
 TEST(DeepExpressions, NestedGroupsAndNegationsAsDeepAsTheWordsGo)
 {
+    if (qk::underEmulation()) {
+        GTEST_SKIP() << "the 32-bit emulator gives a fixed stack whatever the limit";
+    }
     const struct {
         std::string inner;
         int status;

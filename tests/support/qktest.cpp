@@ -340,6 +340,16 @@ void writeFile(const std::string &path, const std::string &data, int mode)
     close(fd);
 }
 
+bool underEmulation()
+{
+    if (sizeof(void *) != 4) {
+        return false;
+    }
+    std::ifstream entry("/proc/sys/fs/binfmt_misc/qk-i386");
+    std::string state;
+    return entry >> state && state == "enabled";
+}
+
 bool canUseMountNamespace()
 {
     if (geteuid() != 0) {

@@ -79,4 +79,9 @@ void writeFile(const std::string &path, const std::string &data, int mode = 0644
 // True when the process runs as root and may use mount namespaces.
 bool canUseMountNamespace();
 
+// True when this 32-bit process runs under the user-mode emulator that the
+// set-up registers on kernels without 32-bit support. The emulator gives a
+// fixed stack, installs no seccomp filters and does not host valgrind.
+bool underEmulation();
+
 } // namespace qk
