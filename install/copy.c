@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "backupfile.h"
+#include "backup.h"
 #include "frame.h"
 #include "quote.h"
 #include "transfer.h"

@@ -7,7 +7,7 @@
 #include <stdbool.h>
 #include <sys/types.h>
 
-#include "backupfile.h"
+#include "backup.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -17,7 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "backupfile.h"
+#include "backup.h"
 #include "copy.h"
 #include "copyopts.h"
 #include "dirchain.h"

@@ -31,7 +31,7 @@ struct mode_step {
 	unsigned char kind; // MODE_STEP_*
 	mode_t who_mask;    // bits the step may change; 0 without class letters
 	mode_t perm_bits;   // permission letters, or the class to copy
-	mode_t named_bits;  // bits the specification names explicitly
+	mode_t named_bits;  // bits the mode text names explicitly
 };
 #endif
 

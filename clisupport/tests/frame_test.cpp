@@ -87,15 +87,15 @@ TEST(MatchArgumentOrDie, ReportsListsAndCallsTheHook)
                              "  - `existing', `nil'\n"
                              "  - `numbered', `t'\n"
                              "Try 'probe --help' for more information.\n";
-    auto bad = probe({"1", "argmatch", "foo"});
+    auto bad = probe({"1", "keyword", "foo"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, programName() + ": invalid argument `foo' for `backup type'\n" + list);
 
-    auto ambiguous = probe({"1", "argmatch", "n"});
+    auto ambiguous = probe({"1", "keyword", "n"});
     EXPECT_EQ(ambiguous.status, 1);
     EXPECT_EQ(ambiguous.err, programName() + ": ambiguous argument `n' for `backup type'\n" + list);
 
-    auto good = probe({"1", "argmatch", "nu"});
+    auto good = probe({"1", "keyword", "nu"});
     EXPECT_EQ(good.status, 0);
     EXPECT_EQ(good.out, "numbered\n");
 }
@@ -128,7 +128,7 @@ TEST(Catalog, GermanMessagesFromTheInstalledPlace)
     qk::RunOptions o;
     o.env["LC_ALL"] = "de_DE.UTF-8";
     o.binds = {{LOCALE_DIR, "/usr/share/locale"}};
-    auto r = probe({"1", "argmatch", "foo"}, o);
+    auto r = probe({"1", "keyword", "foo"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
               programName() + ": ungültiges Argument „foo“ für „backup type“\n");

@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "argmatch.h"
+#include "keyword.h"
 #include "frame.h"
 #include "quote.h"
 #include "version.h"
@@ -78,7 +78,7 @@ int main(int argc, char **argv)
 	}
 	if (strcmp(command, "exit") == 0)
 		return argc > 3 ? atoi(argv[3]) : 0;
-	if (strcmp(command, "argmatch") == 0) {
+	if (strcmp(command, "keyword") == 0) {
 		int i = match_argument_or_die("backup type", argv[3], probe_backup_args,
 					      probe_backup_values, sizeof(int),
 					      argmatch_die);

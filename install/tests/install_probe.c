@@ -28,7 +28,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include "backupfile.h"
+#include "backup.h"
 #include "frame.h"
 #include "transfer.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Matching an argument against a table of keywords, abbreviations allowed.
-#ifndef CLISUPPORT_ARGMATCH_H
-#define CLISUPPORT_ARGMATCH_H
+#ifndef CLISUPPORT_KEYWORD_H
+#define CLISUPPORT_KEYWORD_H
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "backupfile.h"
+#include "backup.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -9,7 +9,7 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "argmatch.h"
+#include "keyword.h"
 #include "xalloc.h"
 
 // Names this short fit in every directory, so the limit is not asked for.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "argmatch.h"
+#include "keyword.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "argmatch.h"
+#include "keyword.h"
 
 #include <error.h>
 #include <stdio.h>
@@ -8,7 +8,7 @@
 #include "frame.h"
 #include "quote.h"
 
-static const char *argmatch_value(const void *values, size_t value_size, int i)
+static const char *keyword_value(const void *values, size_t value_size, int i)
 {
 	return (const char *)values + (size_t)i * value_size;
 }
@@ -27,8 +27,8 @@ int match_argument(const char *argument, const char *const *keywords,
 			return i;
 		if (found < 0)
 			found = i;
-		else if (!values || memcmp(argmatch_value(values, value_size, found),
-					   argmatch_value(values, value_size, i),
+		else if (!values || memcmp(keyword_value(values, value_size, found),
+					   keyword_value(values, value_size, i),
 					   value_size) != 0)
 			ambiguous = 1;
 	}
@@ -51,7 +51,7 @@ void list_valid_arguments(const char *const *keywords, const void *values,
 
 	fputs(_("Valid arguments are:"), stderr);
 	for (int i = 0; keywords[i]; i++) {
-		const char *value = values ? argmatch_value(values, value_size, i) : NULL;
+		const char *value = values ? keyword_value(values, value_size, i) : NULL;
 		if (i == 0 || !values || memcmp(line_value, value, value_size) != 0) {
 			fprintf(stderr, "\n  - `%s'", keywords[i]);
 			line_value = value;

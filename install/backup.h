@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Backup kinds and the names of backup files.
-#ifndef INSTALL_BACKUPFILE_H
-#define INSTALL_BACKUPFILE_H
+#ifndef INSTALL_BACKUP_H
+#define INSTALL_BACKUP_H
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "backupfile.h"
+#include "backup.h"
 
 #include <cerrno>
 #include <cstdlib>
