@@ -156,8 +156,7 @@ size_t created_names_bucket_count(const struct created_names *table)
 	return table->n_buckets;
 }
 
-// The part after the last slash that is followed by a non-slash.
-static const char *last_component(const char *name)
+const char *last_component(const char *name)
 {
 	const char *base = name;
 	bool after_slash = false;

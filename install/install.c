@@ -148,26 +148,6 @@ static void set_copy_options(struct copy_options *co)
 	co->seen_sources = NULL;
 }
 
-// The part after the last slash that is followed by a non-slash; trailing
-// slashes belong to it.
-static const char *last_component(const char *name)
-{
-	const char *base = name;
-	bool after_slash = false;
-
-	while (*base == '/')
-		base++;
-	for (const char *p = base; *p; p++) {
-		if (*p == '/')
-			after_slash = true;
-		else if (after_slash) {
-			base = p;
-			after_slash = false;
-		}
-	}
-	return base;
-}
-
 static bool looks_like_directory(const char *name)
 {
 	const char *base = last_component(name);

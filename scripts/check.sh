@@ -10,14 +10,21 @@ cd "$root"
 jobs=${QK_JOBS:-$(nproc)}
 
 bash scripts/deps.sh
+# 32-bit programs run under emulation where the set-up had to register it.
+if grep -qs enabled /proc/sys/fs/binfmt_misc/qk-i386; then
+	echo "== 32-bit x86 programs run under user-mode emulation on this kernel"
+fi
 
 status=0
+started=$SECONDS
 run_suite()
 {
 	local dir=$1
 	shift
 	echo "== tests in $dir"
 	ctest --test-dir "$dir" --output-on-failure -j "$jobs" "$@" || status=1
+	echo "== $dir built and tested in $((SECONDS - started)) s"
+	started=$SECONDS
 }
 
 echo "== normal build"

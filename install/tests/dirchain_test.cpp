@@ -18,6 +18,14 @@
 #include <string>
 #include <vector>
 
+static_assert(sizeof(copy_options::backup_type) == 4 && sizeof(copy_options::follow_links) == 4
+                  && sizeof(copy_options::prompting) == 4 && sizeof(copy_options::forced_mode) == 4
+                  && sizeof(copy_options::sparse_mode) == 4,
+              "32-bit option fields");
+static_assert(sizeof(savewd::state) == 4 && sizeof(savewd::val) == 4, "32-bit state and value");
+static_assert(sizeof(ino_t) == 8 && sizeof(dev_t) == 8 && sizeof(off_t) == 8,
+              "64-bit file numbers and offsets on either width");
+
 namespace {
 
 std::string cwd()

@@ -323,6 +323,7 @@ TEST_F(Install, NumericOwnersAndGroups)
         { { "-o", " 010" }, 8, 0 },
         { { "--owner=77", "--group=0X20" }, 77, 32 },
         { { "-g", "4294967294" }, 0, 4294967294u },
+        { { "-o", "3000000000", "-g", "2147483648" }, 3000000000u, 2147483648u },
     };
     file("a", "A");
     for (const auto &c : cases) {
@@ -917,6 +918,38 @@ TEST_F(Install, PreservedTimesKeepMicroseconds)
     r = install({ "-p", "missing", "d" });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot stat `missing': No such file or directory"));
+}
+
+TEST_F(Install, LargeSparseFilesAndLateTimesSurviveTheCopy)
+{
+    // Offsets, sizes and times past 32 bits: data just after the first
+    // 4 GiB of holes, and times in 2100.
+    const off_t tail = (off_t(1) << 32) + 1;
+    const std::string data = "tail\n";
+    file("a", "");
+    {
+        int fd = open(at("a").c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(pwrite(fd, data.data(), data.size(), tail), ssize_t(data.size()));
+        close(fd);
+    }
+    const struct timespec times[2] = { { 4102444800, 0 }, { 4102444801, 0 } };
+    ASSERT_EQ(utimensat(AT_FDCWD, at("a").c_str(), times, 0), 0);
+
+    auto r = install({ "-p", "a", "b" });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    struct stat st = lstatOf(at("b"));
+    EXPECT_EQ(st.st_size, tail + off_t(data.size()));
+    EXPECT_LT(st.st_blocks, 2048) << "the holes were written out";
+    EXPECT_EQ(st.st_atim.tv_sec, 4102444800);
+    EXPECT_EQ(st.st_mtim.tv_sec, 4102444801);
+    char back[8] = {};
+    int fd = open(at("b").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(pread(fd, back, sizeof back, tail), ssize_t(data.size()));
+    close(fd);
+    EXPECT_EQ(std::string(back), data);
 }
 
 // ---- safety

@@ -65,6 +65,13 @@ public:
         qk::writeFile(file("new"), "n", 0644);
         setTime("old", 1000000000, 100);
         setTime("new", 1000000000, 101);
+        // Sizes and times beyond 32 bits: exactly 4 GiB (0 when cut to 32
+        // bits), sparse, and a time in 2100.
+        qk::writeFile(file("huge"), "", 0644);
+        EXPECT_EQ(truncate(file("huge").c_str(), off_t(1) << 32), 0);
+        setTime("huge", 1000000000, 102);
+        qk::writeFile(file("future"), "f", 0644);
+        setTime("future", 4102444800, 0);
     }
 
     std::string file(const std::string &name) const { return dir.file(name); }
@@ -408,6 +415,13 @@ TEST_F(TestCases, FileTypes)
         {{"@reg", "-ot", "@missing"}, 1, ""},
         {{"@missing", "-nt", "@missing"}, 1, ""},
         {{"@missing", "-ot", "@missing"}, 1, ""},
+        {{"-s", "@huge"}, 0, ""},
+        {{"-f", "@huge"}, 0, ""},
+        {{"@huge", "-nt", "@new"}, 0, ""},
+        {{"@huge", "-ot", "@new"}, 1, ""},
+        {{"@future", "-nt", "@huge"}, 0, ""},
+        {{"@huge", "-nt", "@future"}, 1, ""},
+        {{"@new", "-ot", "@future"}, 0, ""},
         {{"-l", "a", "-nt", "b"}, 2, "-nt does not accept -l"},
         {{"-l", "a", "-ot", "b"}, 2, "-ot does not accept -l"},
         {{"-l", "a", "-ef", "b"}, 2, "-ef does not accept -l"},

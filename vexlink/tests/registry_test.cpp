@@ -4,6 +4,15 @@
 #include "certgen.h"
 #include "qktest.h"
 
+#include <type_traits>
+
+static_assert(std::is_same<decltype(NameList::count), uint32_t>::value
+                  && std::is_same<decltype(NameList::capacity), uint32_t>::value,
+              "32-bit list counts");
+static_assert(std::is_same<decltype(HashMaker::n_slots), uint32_t>::value
+                  && std::is_same<decltype(HashMaker::n_xns), uint32_t>::value,
+              "32-bit registry counts");
+
 #include <gtest/gtest.h>
 
 #include <cerrno>

@@ -13,6 +13,20 @@
 
 #include <qktest.h>
 
+#include <cstddef>
+
+// Board code fills this record, in this order and without padding; every
+// field is 32-bit on the devices.
+static_assert(offsetof(trellow_platform_data, gpio) == sizeof(void *)
+                  && offsetof(trellow_platform_data, debounce_ms) == sizeof(void *) + 4
+                  && offsetof(trellow_platform_data, irq_flags) == sizeof(void *) + 8
+                  && offsetof(trellow_platform_data, on_text) == sizeof(void *) + 8 + sizeof(long)
+                  && offsetof(trellow_platform_data, off_text) == 2 * sizeof(void *) + 8 + sizeof(long)
+                  && sizeof(trellow_platform_data) == 3 * sizeof(void *) + 8 + sizeof(long),
+              "fields in board order");
+static_assert(sizeof(void *) != 4 || sizeof(trellow_platform_data) == 24,
+              "six 32-bit words on the devices");
+
 namespace {
 
 // Values of the kernel's interfaces the board and the checks use.

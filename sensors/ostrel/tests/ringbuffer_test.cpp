@@ -41,13 +41,16 @@ void writeSamples(RingBuffer<TimedXyzData> &buffer, quint64 first, quint64 count
     }
 }
 
-TEST(TimedXyzData, KeepsTheSharedFieldOrder)
-{
-    EXPECT_EQ(offsetof(TimedXyzData, timestamp), 0u);
-    EXPECT_EQ(offsetof(TimedXyzData, x), 8u);
-    EXPECT_EQ(offsetof(TimedXyzData, y), 12u);
-    EXPECT_EQ(offsetof(TimedXyzData, z), 16u);
-}
+// Readers in other processes share these layouts, on either width.
+static_assert(offsetof(TimedXyzData, timestamp) == 0, "timestamp first");
+static_assert(offsetof(TimedXyzData, x) == 8, "x after the 64-bit time stamp");
+static_assert(offsetof(TimedXyzData, y) == 12, "y after x");
+static_assert(offsetof(TimedXyzData, z) == 16, "z after y");
+static_assert(sizeof(TimedXyzData::timestamp) == 8 && sizeof(TimedXyzData::x) == 4,
+              "64-bit time stamp, 32-bit axes");
+static_assert(sizeof(RingBuffer<TimedXyzData>::capacity) == 4
+                  && sizeof(RingBuffer<TimedXyzData>::writeCount) == 4,
+              "32-bit capacity and counter, which wraps");
 
 TEST(RingBuffer, StartsZeroedWithItsSinkEntered)
 {
