@@ -22,8 +22,11 @@ int main(void)
 }
 C
 export PKG_CONFIG_SYSROOT_DIR="$IMAGE" PKG_CONFIG_LIBDIR="$IMAGE/usr/lib/pkgconfig"
-echo "\$ cc board.c \$(pkg-config --cflags --libs platik)"
-cc -o "$work/board" "$work/board.c" $(pkg-config --cflags --libs platik)
+# Built for the image's width: a 32-bit image needs -m32.
+cc=cc
+readelf -h "$IMAGE/usr/lib/libplatik.so.1" | grep -q ELF32 && cc="cc -m32"
+echo "\$ $cc board.c \$(pkg-config --cflags --libs platik)"
+$cc -o "$work/board" "$work/board.c" $(pkg-config --cflags --libs platik)
 echo "\$ readelf -d libplatik.so.1"
 readelf -d "$IMAGE/usr/lib/libplatik.so.1" | grep -E 'SONAME|NEEDED' | sed 's/^ */  /'
 
