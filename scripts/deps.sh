@@ -50,8 +50,9 @@ runs_32bit()
 if ! runs_32bit; then
 	echo "deps: this kernel does not run 32-bit x86 programs; registering an emulator"
 	if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'ok installed'; then
-		DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-			qemu-user-static >/dev/null
+		export DEBIAN_FRONTEND=noninteractive
+		apt-get update -qq
+		apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
 	fi
 	misc=/proc/sys/fs/binfmt_misc
 	[ -e $misc/register ] || mount -t binfmt_misc binfmt_misc $misc

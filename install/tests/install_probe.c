@@ -162,21 +162,26 @@ int __wrap_fchmod(int fd, mode_t mode)
 
 static long fstat_calls;
 
+// Counts the fstat calls under any of their names; true for the one to fail.
+static bool fstat_fails(void)
+{
+	if (++fstat_calls != env_number("PROBE_FSTAT_FAIL"))
+		return false;
+	errno = EIO;
+	return true;
+}
+
 int __wrap_fstat(int fd, struct stat *st)
 {
-	if (++fstat_calls == env_number("PROBE_FSTAT_FAIL")) {
-		errno = EIO;
+	if (fstat_fails())
 		return -1;
-	}
 	return __real_fstat(fd, st);
 }
 
 int __wrap_fstat64(int fd, struct stat *st)
 {
-	if (++fstat_calls == env_number("PROBE_FSTAT_FAIL")) {
-		errno = EIO;
+	if (fstat_fails())
 		return -1;
-	}
 	return __real_fstat64(fd, st);
 }
 
@@ -188,10 +193,8 @@ int __real___utimes64(const char *name, const struct timeval tv[2]);
 
 int __wrap___fstat64_time64(int fd, struct stat *st)
 {
-	if (++fstat_calls == env_number("PROBE_FSTAT_FAIL")) {
-		errno = EIO;
+	if (fstat_fails())
 		return -1;
-	}
 	return __real___fstat64_time64(fd, st);
 }
 
