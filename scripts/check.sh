@@ -15,6 +15,14 @@ if grep -qs enabled /proc/sys/fs/binfmt_misc/qk-i386; then
 	echo "== 32-bit x86 programs run under user-mode emulation on this kernel"
 fi
 
+# Every mount a test makes lives in a private namespace; anything left in the
+# machine's table afterwards is a fault of the suite.
+mount_table()
+{
+	findmnt --raw --noheadings --output TARGET,SOURCE,FSTYPE | sort
+}
+mounts_before=$(mount_table)
+
 status=0
 started=$SECONDS
 run_suite()
@@ -46,5 +54,12 @@ cmake -S . -B build-fuzz -G Ninja -DQK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzzers
 run_suite build-fuzz -L fuzz
+
+left=$(comm -13 <(echo "$mounts_before") <(mount_table))
+if [ -n "$left" ]; then
+	echo "== the suites left mounts behind:"
+	echo "$left"
+	status=1
+fi
 
 exit $status
