@@ -1,0 +1,158 @@
+#!/bin/bash
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Checks the manual pages of the source tree:
+#   check_pages.sh SOURCE_DIR VEXLINK ZARUN
+# 1. Every page (*.1, *.3, *.4 outside build trees) renders without a single
+#    roff warning.
+# 2. Every option a program accepts appears in its page. The options come
+#    from the programs themselves: from the comparisons in their sources
+#    (each parses its command line by hand) and, where there is one, from
+#    their help output, so that a page cannot drift from its program.
+set -u
+src=$1 vexlink=$2 zarun=$3
+failures=0
+
+fail()
+{
+	echo "FAIL: $*" >&2
+	failures=$((failures + 1))
+}
+
+# The pages of the tree; a build tree (it holds CMakeCache.txt) may lie in
+# the source tree and is left out.
+find_pages()
+{
+	find "$src" -type d \( -name .git -o -exec test -e '{}/CMakeCache.txt' \; \) -prune \
+		-o -type f \( -name '*.1' -o -name '*.3' -o -name '*.4' \) -print | sort
+}
+
+# run_quietly WHAT COMMAND...: COMMAND must succeed and write nothing on
+# standard error.
+run_quietly()
+{
+	local what=$1 diagnostics status
+	shift
+
+	diagnostics=$("$@" 2>&1 >/dev/null)
+	status=$?
+	if [ $status -ne 0 ] || [ -n "$diagnostics" ]; then
+		fail "$what (status $status):"
+		printf '%s\n' "$diagnostics" >&2
+	fi
+}
+
+# "w" enables every warning; "all" would leave out undefined macros. The
+# terminal rendering, as a reader sees it, reports what does not fit in 80
+# columns; the typesetter's also reports unknown fonts, which a terminal
+# ignores.
+check_renders_cleanly()
+{
+	local page=$1
+
+	run_quietly "$page as shown by man" \
+		env LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -l -E UTF-8 "$page"
+	run_quietly "$page typeset" groff -man -ww -z -rCHECKSTYLE=3 -k -Kutf8 -t "$page"
+}
+
+# The page as plain words, one a line: no hyphenation, no line breaks
+# inside a paragraph, brackets and bars of synopses and trailing
+# punctuation split off.
+page_words()
+{
+	groff -man -Tascii -P-c -P-b -P-u -rHY=0 -rLL=2000n "$1" 2>/dev/null |
+		tr '[]|' '   ' | tr -s ' \t' '\n\n' | sed -e 's/[,.;:]*$//' -e '/^$/d'
+}
+
+# The string literals that the lines matching a pattern compare with.
+compared_literals()
+{
+	local file=$1 pattern=$2
+
+	grep -oE "$pattern" "$file" | sed -E 's/.*"([^"]*)"\)+$/\1/'
+}
+
+# check_options PAGE PROGRAM OPTION...: each OPTION is a word of PAGE.
+check_options()
+{
+	local page=$1 program=$2 option words
+	shift 2
+
+	if [ $# -eq 0 ]; then
+		fail "no options found for $program: the extraction no longer matches its source"
+		return
+	fi
+	echo "$program: $*"
+	words=$(page_words "$page")
+	for option in "$@"; do
+		grep -qxF -- "$option" <<<"$words" || fail "$page does not name $program's option $option"
+	done
+}
+
+vexlink_options()
+{
+	compared_literals "$src/vexlink/vexlink.c" 'strcmp\(arg, "-[^"]*"\)'
+	# The usage text lists one option a line, indented.
+	"$vexlink" -h | awk '/^ +-/ { print $1 }'
+}
+
+# The words test gives a meaning: the letters of its unary operators, its
+# table of binary operators, and the words its grammar compares with.
+test_words()
+{
+	local letters
+
+	letters=$(grep -oE 'strchr\("[A-Za-z]+", word\[1\]\)' "$src/test/expr.c" |
+		sed -E 's/strchr\("([A-Za-z]+)".*/\1/')
+	grep -o . <<<"$letters" | sed 's/^/-/'
+	sed -n '/operators\[\] = {/,/};/p' "$src/test/expr.c" | grep -oE '"[^"]+"' | tr -d '"'
+	cat "$src/test/expr.c" "$src/test/primary.c" |
+		grep -oE '(word_is\([^,]+, "[^"]+"\)|strcmp\([^,]+, "[^"]+"\))' |
+		sed -E 's/.*"([^"]*)"\)$/\1/'
+}
+
+ferrund_options()
+{
+	compared_literals "$src/launcher/ferrund/ferrund.c" 'strcmp\(argv\[i\], "-[^"]*"\)'
+}
+
+gallery_options()
+{
+	compared_literals "$src/launcher/gallery/main.cpp" 'contains\(QStringLiteral\("-[^"]*"\)\)'
+}
+
+# zarun hands its whole command line to the interpreter and compares no
+# word itself; the switches its page names must be the interpreter's.
+check_zarun()
+{
+	local page=$src/zarun/zarun.1 help switches switch own
+
+	own=$(grep -cE '"-[^"]*"' "$src/zarun/zarun.c")
+	[ "$own" -eq 0 ] || fail "zarun.c compares options itself; zarun.1 must name them"
+	help=$("$zarun" --help | tr -s ' ,=[' '\n\n\n\n')
+	# The switches in the page's OPTIONS section.
+	switches=$(groff -man -Tascii -P-c -P-b -P-u -rHY=0 -rLL=2000n "$page" 2>/dev/null |
+		sed -n '/^OPTIONS/,/^[A-Z]/p' | grep -oE '(^|[[:space:]])--?[a-z][-a-z]*' | tr -d ' \t')
+	echo "zarun: the page names" $switches
+	for switch in $switches; do
+		grep -qxF -- "$switch" <<<"$help" || fail "zarun.1 names $switch, which zarun --help does not list"
+	done
+}
+
+pages=$(find_pages)
+[ -n "$pages" ] || fail "no manual page found under $src"
+for page in $pages; do
+	check_renders_cleanly "$page"
+done
+
+mapfile -t options < <(vexlink_options | sort -u)
+check_options "$src/vexlink/vexlink.1" vexlink "${options[@]}"
+mapfile -t options < <(test_words | sort -u)
+check_options "$src/test/test.1" test "${options[@]}"
+mapfile -t options < <(ferrund_options | sort -u)
+check_options "$src/launcher/ferrund/ferrund.1" ferrund "${options[@]}"
+mapfile -t options < <(gallery_options | sort -u)
+check_options "$src/launcher/gallery/vitrelcomponentgallery.1" vitrelcomponentgallery "${options[@]}"
+check_zarun
+
+echo "$(wc -w <<<"$pages") pages checked, $failures failures"
+[ "$failures" -eq 0 ]
