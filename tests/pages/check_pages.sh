@@ -56,11 +56,13 @@ check_renders_cleanly()
 
 # The page as plain words, one a line: no hyphenation, no line breaks
 # inside a paragraph, brackets and bars of synopses and trailing
-# punctuation split off.
+# punctuation split off; an option written with its argument, such as
+# --mode=MODE, also stands alone.
 page_words()
 {
 	groff -man -Tascii -P-c -P-b -P-u -rHY=0 -rLL=2000n "$1" 2>/dev/null |
-		tr '[]|' '   ' | tr -s ' \t' '\n\n' | sed -e 's/[,.;:]*$//' -e '/^$/d'
+		tr '[]|' '   ' | tr -s ' \t' '\n\n' | sed -e 's/[,.;:]*$//' -e '/^$/d' |
+		awk '{ print } /^-[^=]+=/ { sub(/=.*/, ""); print }'
 }
 
 # The string literals that the lines matching a pattern compare with.
@@ -120,6 +122,18 @@ gallery_options()
 	compared_literals "$src/launcher/gallery/main.cpp" 'contains\(QStringLiteral\("-[^"]*"\)\)'
 }
 
+# The long options of a getopt_long table and the letters of its option
+# string.
+getopt_options()
+{
+	local file=$1
+
+	sed -n '/struct option long_options\[\] = {/,/};/p' "$file" |
+		grep -oE '\{ *"[^"]+"' | sed -E 's/\{ *"/--/; s/"$//'
+	grep -oE 'getopt_long\(argc, argv, "[^"]*"' "$file" |
+		sed -E 's/.*"([^"]*)"$/\1/' | tr -d ':' | grep -o . | sed 's/^/-/'
+}
+
 # zarun hands its whole command line to the interpreter and compares no
 # word itself; the switches its page names must be the interpreter's.
 check_zarun()
@@ -153,6 +167,11 @@ check_options "$src/launcher/ferrund/ferrund.1" ferrund "${options[@]}"
 mapfile -t options < <(gallery_options | sort -u)
 check_options "$src/launcher/gallery/vitrelcomponentgallery.1" vitrelcomponentgallery "${options[@]}"
 check_zarun
+# The installer's page is written separately and checked once it is there.
+if [ -e "$src/install/install.1" ]; then
+	mapfile -t options < <(getopt_options "$src/install/install.c" | sort -u)
+	check_options "$src/install/install.1" install "${options[@]}"
+fi
 
 echo "$(wc -w <<<"$pages") pages checked, $failures failures"
 [ "$failures" -eq 0 ]
