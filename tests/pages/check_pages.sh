@@ -5,9 +5,9 @@
 # 1. Every page (*.1, *.3, *.4 outside build trees) renders without a single
 #    roff warning.
 # 2. Every option a program accepts appears in its page. The options come
-#    from the programs themselves: from the comparisons in their sources
-#    (each parses its command line by hand) and, where there is one, from
-#    their help output, so that a page cannot drift from its program.
+#    from the programs themselves: from the words their sources compare
+#    arguments with, or their getopt_long table, and from their help output
+#    where there is one, so that a page cannot drift from its program.
 set -u
 src=$1 vexlink=$2 zarun=$3
 failures=0
@@ -54,23 +54,30 @@ check_renders_cleanly()
 	run_quietly "$page typeset" groff -man -ww -z -rCHECKSTYLE=3 -k -Kutf8 -t "$page"
 }
 
-# The page as plain words, one a line: no hyphenation, no line breaks
-# inside a paragraph, brackets and bars of synopses and trailing
+# The page as plain text: no hyphenation, no line breaks inside a paragraph.
+plain_text()
+{
+	groff -man -Tascii -P-c -P-b -P-u -rHY=0 -rLL=2000n "$1" 2>/dev/null
+}
+
+# The page as words, one a line: brackets and bars of synopses and trailing
 # punctuation split off; an option written with its argument, such as
 # --mode=MODE, also stands alone.
 page_words()
 {
-	groff -man -Tascii -P-c -P-b -P-u -rHY=0 -rLL=2000n "$1" 2>/dev/null |
-		tr '[]|' '   ' | tr -s ' \t' '\n\n' | sed -e 's/[,.;:]*$//' -e '/^$/d' |
+	plain_text "$1" | tr '[]|' '   ' | tr -s ' \t' '\n\n' |
+		sed -e 's/[,.;:]*$//' -e '/^$/d' |
 		awk '{ print } /^-[^=]+=/ { sub(/=.*/, ""); print }'
 }
 
-# The string literals that the lines matching a pattern compare with.
+# compared_literals PATTERN FILE...: the string literal that ends each
+# match of PATTERN, a comparison such as strcmp(arg, "-v").
 compared_literals()
 {
-	local file=$1 pattern=$2
+	local pattern=$1
+	shift
 
-	grep -oE "$pattern" "$file" | sed -E 's/.*"([^"]*)"\)+$/\1/'
+	grep -ohE "$pattern" "$@" | sed -E 's/.*"([^"]*)"\)+$/\1/'
 }
 
 # check_options PAGE PROGRAM OPTION...: each OPTION is a word of PAGE.
@@ -90,11 +97,12 @@ check_options()
 	done
 }
 
+# vexlink_options USAGE
 vexlink_options()
 {
-	compared_literals "$src/vexlink/vexlink.c" 'strcmp\(arg, "-[^"]*"\)'
+	compared_literals 'strcmp\(arg, "-[^"]*"\)' "$src/vexlink/vexlink.c"
 	# The usage text lists one option a line, indented.
-	"$vexlink" -h | awk '/^ +-/ { print $1 }'
+	awk '/^ +-/ { print $1 }' <<<"$1"
 }
 
 # The words test gives a meaning: the letters of its unary operators, its
@@ -107,19 +115,17 @@ test_words()
 		sed -E 's/strchr\("([A-Za-z]+)".*/\1/')
 	grep -o . <<<"$letters" | sed 's/^/-/'
 	sed -n '/operators\[\] = {/,/};/p' "$src/test/expr.c" | grep -oE '"[^"]+"' | tr -d '"'
-	cat "$src/test/expr.c" "$src/test/primary.c" |
-		grep -oE '(word_is\([^,]+, "[^"]+"\)|strcmp\([^,]+, "[^"]+"\))' |
-		sed -E 's/.*"([^"]*)"\)$/\1/'
+	compared_literals '(word_is|strcmp)\([^,]+, "[^"]+"\)' "$src/test/expr.c" "$src/test/primary.c"
 }
 
 ferrund_options()
 {
-	compared_literals "$src/launcher/ferrund/ferrund.c" 'strcmp\(argv\[i\], "-[^"]*"\)'
+	compared_literals 'strcmp\(argv\[i\], "-[^"]*"\)' "$src/launcher/ferrund/ferrund.c"
 }
 
 gallery_options()
 {
-	compared_literals "$src/launcher/gallery/main.cpp" 'contains\(QStringLiteral\("-[^"]*"\)\)'
+	compared_literals 'contains\(QStringLiteral\("-[^"]*"\)\)' "$src/launcher/gallery/main.cpp"
 }
 
 # The long options of a getopt_long table and the letters of its option
@@ -142,23 +148,25 @@ check_zarun()
 
 	own=$(grep -cE '"-[^"]*"' "$src/zarun/zarun.c")
 	[ "$own" -eq 0 ] || fail "zarun.c compares options itself; zarun.1 must name them"
-	help=$("$zarun" --help | tr -s ' ,=[' '\n\n\n\n')
+	help=$("$zarun" --help) || fail "$zarun --help failed"
+	help=$(tr -s ' ,=[' '\n\n\n\n' <<<"$help")
 	# The switches in the page's OPTIONS section.
-	switches=$(groff -man -Tascii -P-c -P-b -P-u -rHY=0 -rLL=2000n "$page" 2>/dev/null |
-		sed -n '/^OPTIONS/,/^[A-Z]/p' | grep -oE '(^|[[:space:]])--?[a-z][-a-z]*' | tr -d ' \t')
+	switches=$(plain_text "$page" | sed -n '/^OPTIONS/,/^[A-Z]/p' |
+		grep -oE '(^|[[:space:]])--?[a-z][-a-z]*' | tr -d ' \t')
 	echo "zarun: the page names" $switches
 	for switch in $switches; do
 		grep -qxF -- "$switch" <<<"$help" || fail "zarun.1 names $switch, which zarun --help does not list"
 	done
 }
 
-pages=$(find_pages)
-[ -n "$pages" ] || fail "no manual page found under $src"
-for page in $pages; do
+mapfile -t pages < <(find_pages)
+[ ${#pages[@]} -gt 0 ] || fail "no manual page found under $src"
+for page in "${pages[@]}"; do
 	check_renders_cleanly "$page"
 done
 
-mapfile -t options < <(vexlink_options | sort -u)
+usage=$("$vexlink" -h) || fail "$vexlink -h failed"
+mapfile -t options < <(vexlink_options "$usage" | sort -u)
 check_options "$src/vexlink/vexlink.1" vexlink "${options[@]}"
 mapfile -t options < <(test_words | sort -u)
 check_options "$src/test/test.1" test "${options[@]}"
@@ -173,5 +181,5 @@ if [ -e "$src/install/install.1" ]; then
 	check_options "$src/install/install.1" install "${options[@]}"
 fi
 
-echo "$(wc -w <<<"$pages") pages checked, $failures failures"
+echo "${#pages[@]} pages checked, $failures failures"
 [ "$failures" -eq 0 ]
