@@ -117,6 +117,40 @@ QRgb blurInteriorPixel(const QRgb *in)
     return 0xff000000u | ((rb >> 6) & rbMask) | ((g >> 6) & gMask);
 }
 
+QImage backgroundImageBase(BriskoVitrelBackground *background, const QImage &source,
+                           const QImage &texture, const QRectF &rect)
+{
+    const int width = wholePixels(rect.width());
+    const QRect area = roundedRect(rect);
+    if (width == 0 || area.isEmpty()) {
+        return QImage();
+    }
+    const QImage crop = source.copy(area);
+    if (crop.isNull()) {
+        return QImage();
+    }
+    // A rectangle under four pixels wide still keeps one column.
+    const int smallWidth = qMax(1, int(rect.width() * 0.25));
+    QImage image = crop.scaledToWidth(smallWidth, Qt::FastTransformation);
+    if (image.isNull()) {
+        return QImage();
+    }
+    background->processAppWallpaper(&image);
+    image = image.scaledToWidth(width, Qt::SmoothTransformation);
+    background->addNoise(&image);
+    if (texture.isNull() || image.isNull()) {
+        return image;
+    }
+    {
+        // The painter has to be done with the image before it is handed on.
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setOpacity(0.1);
+        painter.fillRect(QRect(0, 0, image.width(), image.height()), QBrush(texture));
+    }
+    return image;
+}
+
 } // namespace
 
 quint32 backgroundCacheHash(const QString &text)
@@ -247,32 +281,8 @@ QImage BriskoVitrelBackground::backgroundTexture()
 void BriskoVitrelBackground::buildBackgroundImageBase(const QImage &source, QImage &out,
                                                       const QImage &texture, const QRectF &rect)
 {
-    out = QImage();
-    const int width = wholePixels(rect.width());
-    const QRect area = roundedRect(rect);
-    if (width == 0 || area.isEmpty()) {
-        return;
-    }
-    const QImage crop = source.copy(area);
-    if (crop.isNull()) {
-        return;
-    }
-    // A rectangle under four pixels wide still keeps one column.
-    const int smallWidth = qMax(1, int(rect.width() * 0.25));
-    out = crop.scaledToWidth(smallWidth, Qt::FastTransformation);
-    if (out.isNull()) {
-        return;
-    }
-    processAppWallpaper(&out);
-    out = out.scaledToWidth(width, Qt::SmoothTransformation);
-    addNoise(&out);
-    if (texture.isNull() || out.isNull()) {
-        return;
-    }
-    QPainter painter(&out);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setOpacity(0.1);
-    painter.fillRect(QRect(0, 0, out.width(), out.height()), QBrush(texture));
+    // out may be source or texture itself, so it is replaced only at the end.
+    out = backgroundImageBase(this, source, texture, rect);
 }
 
 BriskoVitrelBackground *BriskoVitrelBackground::buildBackgroundImageForPortrait(
