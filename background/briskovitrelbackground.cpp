@@ -217,7 +217,9 @@ BriskoVitrelBackground::BriskoVitrelBackground(const QString &outputPath)
     const QDir dir(outputPath);
     // Relative to the current directory, and "" is the current directory.
     if (!dir.mkpath(dir.absolutePath())) {
-        qWarning() << "Could not create directory" << dir.path();
+        // The path in plain double quotes: the stream's own quoting would
+        // escape quotation marks and backslashes in it.
+        qWarning().noquote() << QStringLiteral("Could not create directory \"%1\"").arg(dir.path());
         return;
     }
     setWhiteLevel(0.4);

@@ -503,6 +503,20 @@ TEST(OutputDirectory, FailureWarnsAndLeavesTheToneCurveNeutral)
     EXPECT_EQ(background.curveEntry(255), 102);
 }
 
+TEST(OutputDirectory, WarningQuotesThePathAsItIs)
+{
+    qk::TempDir dir;
+    qk::writeFile(dir.file("file"), "a file where a directory should be");
+    for (const char *name : { "plain", "say \"cheese\"", "back\\slash", "\\\"", "caf\xc3\xa9 %1" }) {
+        const QString output = qs(dir.file("file")) + QLatin1Char('/') + QString::fromUtf8(name);
+        MessageCapture capture;
+        Probe background(output);
+        EXPECT_EQ(capture.messages(),
+                  QStringList(QStringLiteral("Could not create directory \"") + output + QLatin1Char('"')))
+            << name;
+    }
+}
+
 TEST(OutputDirectory, RelativeAndExistingPathsNeedNoWarning)
 {
     qk::TempDir dir;
