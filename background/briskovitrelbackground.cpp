@@ -195,6 +195,11 @@ void blurAndDownsampleBy(const QImage *src, QImage *dst, int row)
 
 template void blurAndDownsampleBy<1>(const QImage *src, QImage *dst, int row);
 
+void blurAndDownsampleBy(const QImage *src, QImage *dst, int row)
+{
+    blurAndDownsampleBy<1>(src, dst, row);
+}
+
 BriskoVitrelBackground::BriskoVitrelBackground()
     : m_blurPasses(5)
     , m_whiteLevel(qQNaN())
@@ -438,7 +443,7 @@ void BriskoVitrelBackground::blurAndTranspose(const QImage &src, QImage *dst)
         *dst = QImage(transposed, QImage::Format_ARGB32);
     }
     for (int y = 0; y < source.height(); ++y) {
-        blurAndDownsampleBy<1>(&source, dst, y);
+        blurAndDownsampleBy(&source, dst, y);
     }
 }
 

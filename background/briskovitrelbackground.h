@@ -13,7 +13,10 @@
 // becomes column `row` of dst, one output pixel per source pixel. Both images
 // must hold 0xAARRGGBB words (RGB32, ARGB32 or ARGB32_Premultiplied), dst
 // must be at least as high as src is wide and wider than `row`; a call that
-// breaks these conditions changes nothing. Only the factor 1 is provided.
+// breaks these conditions changes nothing.
+void blurAndDownsampleBy(const QImage *src, QImage *dst, int row);
+// The same filter with its downsampling factor named, as callers built
+// against that form call it. Only the factor 1 is provided.
 template <int factor = 1>
 void blurAndDownsampleBy(const QImage *src, QImage *dst, int row);
 
