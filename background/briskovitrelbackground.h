@@ -58,7 +58,7 @@ public:
     // processAppWallpaper(), enlarged again, grained, and tiled with texture
     // at opacity 0.1 unless texture is null. Parts of rect outside source
     // count as black. out is null if source is null or rect has no whole
-    // pixel in one direction.
+    // pixel in one direction. out may be source or texture itself.
     void buildBackgroundImageBase(const QImage &source, QImage &out, const QImage &texture,
                                   const QRectF &rect);
     // Names the cached file of sourcePath under the output directory (see
