@@ -117,6 +117,40 @@ QRgb blurInteriorPixel(const QRgb *in)
     return 0xff000000u | ((rb >> 6) & rbMask) | ((g >> 6) & gMask);
 }
 
+QImage backgroundImageBase(BriskoVitrelBackground *background, const QImage &source,
+                           const QImage &texture, const QRectF &rect)
+{
+    const int width = wholePixels(rect.width());
+    const QRect area = roundedRect(rect);
+    if (width == 0 || area.isEmpty()) {
+        return QImage();
+    }
+    const QImage crop = source.copy(area);
+    if (crop.isNull()) {
+        return QImage();
+    }
+    // A rectangle under four pixels wide still keeps one column.
+    const int smallWidth = qMax(1, int(rect.width() * 0.25));
+    QImage image = crop.scaledToWidth(smallWidth, Qt::FastTransformation);
+    if (image.isNull()) {
+        return QImage();
+    }
+    background->processAppWallpaper(&image);
+    image = image.scaledToWidth(width, Qt::SmoothTransformation);
+    background->addNoise(&image);
+    if (texture.isNull() || image.isNull()) {
+        return image;
+    }
+    {
+        // The painter has to be done with the image before it is handed on.
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setOpacity(0.1);
+        painter.fillRect(QRect(0, 0, image.width(), image.height()), QBrush(texture));
+    }
+    return image;
+}
+
 } // namespace
 
 quint32 backgroundCacheHash(const QString &text)
@@ -161,6 +195,11 @@ void blurAndDownsampleBy(const QImage *src, QImage *dst, int row)
 
 template void blurAndDownsampleBy<1>(const QImage *src, QImage *dst, int row);
 
+void blurAndDownsampleBy(const QImage *src, QImage *dst, int row)
+{
+    blurAndDownsampleBy<1>(src, dst, row);
+}
+
 BriskoVitrelBackground::BriskoVitrelBackground()
     : m_blurPasses(5)
     , m_whiteLevel(qQNaN())
@@ -183,7 +222,9 @@ BriskoVitrelBackground::BriskoVitrelBackground(const QString &outputPath)
     const QDir dir(outputPath);
     // Relative to the current directory, and "" is the current directory.
     if (!dir.mkpath(dir.absolutePath())) {
-        qWarning() << "Could not create directory" << dir.path();
+        // The path in plain double quotes: the stream's own quoting would
+        // escape quotation marks and backslashes in it.
+        qWarning().noquote() << QStringLiteral("Could not create directory \"%1\"").arg(dir.path());
         return;
     }
     setWhiteLevel(0.4);
@@ -247,32 +288,8 @@ QImage BriskoVitrelBackground::backgroundTexture()
 void BriskoVitrelBackground::buildBackgroundImageBase(const QImage &source, QImage &out,
                                                       const QImage &texture, const QRectF &rect)
 {
-    out = QImage();
-    const int width = wholePixels(rect.width());
-    const QRect area = roundedRect(rect);
-    if (width == 0 || area.isEmpty()) {
-        return;
-    }
-    const QImage crop = source.copy(area);
-    if (crop.isNull()) {
-        return;
-    }
-    // A rectangle under four pixels wide still keeps one column.
-    const int smallWidth = qMax(1, int(rect.width() * 0.25));
-    out = crop.scaledToWidth(smallWidth, Qt::FastTransformation);
-    if (out.isNull()) {
-        return;
-    }
-    processAppWallpaper(&out);
-    out = out.scaledToWidth(width, Qt::SmoothTransformation);
-    addNoise(&out);
-    if (texture.isNull() || out.isNull()) {
-        return;
-    }
-    QPainter painter(&out);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setOpacity(0.1);
-    painter.fillRect(QRect(0, 0, out.width(), out.height()), QBrush(texture));
+    // out may be source or texture itself, so it is replaced only at the end.
+    out = backgroundImageBase(this, source, texture, rect);
 }
 
 BriskoVitrelBackground *BriskoVitrelBackground::buildBackgroundImageForPortrait(
@@ -426,7 +443,7 @@ void BriskoVitrelBackground::blurAndTranspose(const QImage &src, QImage *dst)
         *dst = QImage(transposed, QImage::Format_ARGB32);
     }
     for (int y = 0; y < source.height(); ++y) {
-        blurAndDownsampleBy<1>(&source, dst, y);
+        blurAndDownsampleBy(&source, dst, y);
     }
 }
 

@@ -13,7 +13,10 @@
 // becomes column `row` of dst, one output pixel per source pixel. Both images
 // must hold 0xAARRGGBB words (RGB32, ARGB32 or ARGB32_Premultiplied), dst
 // must be at least as high as src is wide and wider than `row`; a call that
-// breaks these conditions changes nothing. Only the factor 1 is provided.
+// breaks these conditions changes nothing.
+void blurAndDownsampleBy(const QImage *src, QImage *dst, int row);
+// The same filter with its downsampling factor named, as callers built
+// against that form call it. Only the factor 1 is provided.
 template <int factor = 1>
 void blurAndDownsampleBy(const QImage *src, QImage *dst, int row);
 
@@ -55,7 +58,7 @@ public:
     // processAppWallpaper(), enlarged again, grained, and tiled with texture
     // at opacity 0.1 unless texture is null. Parts of rect outside source
     // count as black. out is null if source is null or rect has no whole
-    // pixel in one direction.
+    // pixel in one direction. out may be source or texture itself.
     void buildBackgroundImageBase(const QImage &source, QImage &out, const QImage &texture,
                                   const QRectF &rect);
     // Names the cached file of sourcePath under the output directory (see

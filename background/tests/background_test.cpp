@@ -302,6 +302,30 @@ TEST(BackgroundBase, TilesTheTextureFromTheTopLeftAtATenth)
     }
 }
 
+TEST(BackgroundBase, OutMayBeTheSourceOrTheTexture)
+{
+    BriskoVitrelBackground background;
+    const QImage source = wallpaper(240, 180, 12);
+    QImage texture(16, 16, QImage::Format_ARGB32);
+    texture.fill(0xffffffff);
+    const QRectF rect(20, 10, 200, 160);
+
+    QImage expected;
+    std::srand(21);
+    background.buildBackgroundImageBase(source, expected, texture, rect);
+    ASSERT_EQ(expected.size(), QSize(200, 160));
+
+    QImage picture = source.copy();
+    std::srand(21);
+    background.buildBackgroundImageBase(picture, picture, texture, rect);
+    EXPECT_EQ(picture, expected) << "out is the source";
+
+    QImage grain = texture.copy();
+    std::srand(21);
+    background.buildBackgroundImageBase(source, grain, grain, rect);
+    EXPECT_EQ(grain, expected) << "out is the texture";
+}
+
 TEST(BackgroundBase, IsNullForRectanglesWithoutWholePixels)
 {
     Recorder background;
@@ -477,6 +501,20 @@ TEST(OutputDirectory, FailureWarnsAndLeavesTheToneCurveNeutral)
 
     background.setWhiteLevel(0.4);
     EXPECT_EQ(background.curveEntry(255), 102);
+}
+
+TEST(OutputDirectory, WarningQuotesThePathAsItIs)
+{
+    qk::TempDir dir;
+    qk::writeFile(dir.file("file"), "a file where a directory should be");
+    for (const char *name : { "plain", "say \"cheese\"", "back\\slash", "\\\"", "caf\xc3\xa9 %1" }) {
+        const QString output = qs(dir.file("file")) + QLatin1Char('/') + QString::fromUtf8(name);
+        MessageCapture capture;
+        Probe background(output);
+        EXPECT_EQ(capture.messages(),
+                  QStringList(QStringLiteral("Could not create directory \"") + output + QLatin1Char('"')))
+            << name;
+    }
 }
 
 TEST(OutputDirectory, RelativeAndExistingPathsNeedNoWarning)

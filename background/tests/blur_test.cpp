@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "briskovitrelbackground.h"
 
+#include "blurmodel.h"
 #include "probe.h"
 
 #include <gtest/gtest.h>
@@ -11,30 +12,8 @@
 
 namespace {
 
-// An independent model of the blur: each channel as a plane of integers,
-// every pass the seven-tap kernel along the rows and then down the columns,
-// divided by the weights that fell inside the line.
-using Line = std::vector<unsigned>;
-
-Line blurredLine(const Line &in)
-{
-    static const unsigned kernel[7] = { 1, 6, 15, 20, 15, 6, 1 };
-    const int n = int(in.size());
-    Line out(in.size());
-    for (int x = 0; x < n; ++x) {
-        unsigned sum = 0;
-        unsigned weights = 0;
-        for (int k = x - 3; k <= x + 3; ++k) {
-            if (k >= 0 && k < n) {
-                sum += kernel[k - x + 3] * in[size_t(k)];
-                weights += kernel[k - x + 3];
-            }
-        }
-        out[size_t(x)] = sum / weights;
-    }
-    return out;
-}
-
+// The blur as planes of integers: every pass the line model along the rows
+// and then down the columns.
 struct Planes {
     int width;
     int height;

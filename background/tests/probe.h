@@ -17,6 +17,11 @@ inline void PrintTo(const QSize &size, std::ostream *out)
     *out << size.width() << "x" << size.height();
 }
 
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 inline void PrintTo(const QImage &image, std::ostream *out)
 {
     *out << "image " << image.width() << "x" << image.height() << " format " << image.format();

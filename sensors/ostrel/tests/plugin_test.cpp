@@ -5,9 +5,40 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
 #include <string>
 
+#include <elf.h>
+
 namespace {
+
+// The processor named by the machine field of an ELF file's header, or empty.
+std::string elfProcessor(const char *path)
+{
+    Elf32_Ehdr header {};
+    std::ifstream file(path, std::ios::binary);
+    file.read(reinterpret_cast<char *>(&header), sizeof(header));
+    if (!file || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0
+        || header.e_ident[EI_DATA] != ELFDATA2LSB) {
+        return {};
+    }
+    // The field lies at the same place in 32- and 64-bit headers.
+    switch (header.e_machine) {
+    case EM_386:
+        return "i386";
+    case EM_X86_64:
+        return "x86_64";
+    case EM_ARM:
+        return "arm";
+    case EM_AARCH64:
+        return "aarch64";
+    default:
+        return {};
+    }
+}
 
 TEST(OstrelPluginExports, InstanceIsKeptUntilDestroyedThenMadeAgain)
 {
@@ -34,20 +65,29 @@ TEST(OstrelPluginExports, ObjectUsesThePluginMetaObject)
     delete object;
 }
 
-TEST(OstrelPluginExports, VerificationDataNamesThisBuild)
+TEST(OstrelPluginExports, VerificationDataNamesTheCompilerAndMachineOfThisBuild)
 {
-#if defined(__x86_64__)
-    const std::string processor = "x86_64";
-#elif defined(__i386__)
-    const std::string processor = "i386";
-#else
-    const std::string processor = "unknown";
-#endif
+    // The compiler as the build system found it, and the processor from the
+    // built plug-in's own header, so that neither comes from the conditions
+    // that make the key.
+    const std::string compilerId = BUILD_COMPILER_ID;
+    if (compilerId != "GNU") {
+        GTEST_SKIP() << "the build key names GNU compilers only; this build uses " << compilerId;
+    }
+    const std::string version = BUILD_COMPILER_VERSION;
+    const std::string compiler = "g++-" + version.substr(0, version.find('.'));
+    const std::string processor = elfProcessor(OSTREL_PLUGIN_PATH);
+    ASSERT_FALSE(processor.empty()) << OSTREL_PLUGIN_PATH;
+    std::string system = BUILD_SYSTEM_NAME;
+    std::transform(system.begin(), system.end(), system.begin(),
+        [](unsigned char c) { return std::tolower(c); });
+
     const std::string expected = "pattern=QT_PLUGIN_VERIFICATION_DATA\n"
                                  "version=4.8.3\n"
                                  "debug=true\n"
                                  "buildkey="
-        + processor + " linux g++-" + std::to_string(__GNUC__) + " full-config";
+        + processor + " " + system + " " + compiler + " full-config";
+    // The plug-in is linked from the same objects as this test.
     EXPECT_EQ(std::string(qt_plugin_query_verification_data()), expected);
     EXPECT_EQ(qt_plugin_query_verification_data(), qt_plugin_query_verification_data());
 }
