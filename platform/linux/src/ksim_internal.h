@@ -9,8 +9,6 @@
 
 #include "ksim.h"
 
-#define PAGE_SIZE	4096
-
 __printf(1, 2) void ksim_bug(const char *fmt, ...);
 /* The error armed for this service, once; 0 when none is armed. */
 int ksim_take_fault(enum ksim_fault fault);
