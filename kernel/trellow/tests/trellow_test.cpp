@@ -64,6 +64,11 @@ std::string readState(const std::string &name)
     return readAttribute(ksim_extcon_read_state, name);
 }
 
+std::string readName(const std::string &name)
+{
+    return readAttribute(ksim_extcon_read_name, name);
+}
+
 // What a page holds of a text: at most a page less its terminating zero.
 std::string pageOf(const std::string &text)
 {
@@ -343,6 +348,34 @@ TEST_F(Trellow, StateTextsOfAPageOrMoreAreCutToThePage)
         ksim_advance(2);
         EXPECT_EQ(readState("dock"), pageOf(text + "\n"));
         // A write past the page is a kernel bug that fails the case here.
+        restart();
+    }
+}
+
+TEST_F(Trellow, ConnectorNamesOfAnyLengthAreRegisteredWhole)
+{
+    const size_t lengths[] = {63, 64, 65, 300, KSIM_PAGE_SIZE + 100};
+    for (size_t length : lengths) {
+        SCOPED_TRACE("names of " + std::to_string(length) + " bytes");
+        // Two names that differ only in their last byte.
+        std::string dock(length - 1, 'd'), headset(length - 1, 'd');
+        dock += '1';
+        headset += '2';
+        trellow_platform_data a = {dock.c_str(), 3, 20, kBoth, nullptr, nullptr};
+        trellow_platform_data b = {headset.c_str(), 4, 20, kBoth, nullptr, nullptr};
+        platform_device *pa = bind(&a, 0);
+        platform_device *pb = bind(&b, 1);
+        ASSERT_TRUE(pa && pb);
+        EXPECT_EQ(ksim_device_probe_result(pa), 0);
+        EXPECT_EQ(ksim_device_probe_result(pb), 0);
+
+        ksim_gpio_set(4, 1);
+        ksim_advance(2);
+        EXPECT_EQ(readState(dock), "0\n");
+        EXPECT_EQ(readState(headset), "1\n");
+        EXPECT_EQ(readName(dock), pageOf(dock + "\n"));
+        EXPECT_EQ(readName(headset), pageOf(headset + "\n"));
+        EXPECT_EQ(readState(dock.substr(0, length - 1)), "error -" + std::to_string(kENODEV));
         restart();
     }
 }

@@ -27,6 +27,12 @@ static struct class_dev *class_dev_of(struct extcon_dev *edev)
 	return container_of(edev->dev, struct class_dev, dev);
 }
 
+static void class_dev_free(struct class_dev *cdev)
+{
+	free(cdev->dev.name);
+	free(cdev);
+}
+
 static struct extcon_dev *find_by_name(const char *name)
 {
 	struct extcon_dev *edev;
@@ -67,7 +73,11 @@ int extcon_dev_register(struct extcon_dev *edev, struct device *dev)
 	cdev = calloc(1, sizeof(*cdev));
 	if (!cdev)
 		return -ENOMEM;
-	snprintf(cdev->dev.name, sizeof(cdev->dev.name), "%s", name);
+	cdev->dev.name = ksim_name_printf("%s", name);
+	if (!cdev->dev.name) {
+		free(cdev);
+		return -ENOMEM;
+	}
 	cdev->dev.parent = dev;
 	INIT_LIST_HEAD(&cdev->dev.devres_head);
 	cdev->edev = edev;
@@ -85,7 +95,7 @@ void extcon_dev_unregister(struct extcon_dev *edev)
 		return;
 	}
 	list_del_init(&edev->entry);
-	free(class_dev_of(edev));
+	class_dev_free(class_dev_of(edev));
 	edev->dev = NULL;
 	ksim_pass(KSIM_AFTER_EXTCON_UNREGISTER);
 }
@@ -202,7 +212,7 @@ void ksim_extcon_check_free(const char *p, size_t size)
 			ksim_bug("memory freed while extcon %s is registered",
 				 dev_name(edev->dev));
 			list_del_init(&edev->entry);
-			free(class_dev_of(edev));
+			class_dev_free(class_dev_of(edev));
 		}
 	}
 }
@@ -213,7 +223,7 @@ void ksim_extcon_reset(void)
 
 	list_for_each_entry_safe(edev, next, &registered, entry) {
 		list_del_init(&edev->entry);
-		free(class_dev_of(edev));
+		class_dev_free(class_dev_of(edev));
 		edev->dev = NULL;
 	}
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-/* The kernel's formatting that the C library lacks. */
+/* Formatting the kernel has and the C library lacks; names of any length. */
+#define _GNU_SOURCE
 #include <stdarg.h>
 #include <stdio.h>
 
@@ -18,4 +19,16 @@ int scnprintf(char *buf, size_t size, const char *fmt, ...)
 	if (n < 0 || size == 0)
 		return 0;
 	return (size_t)n < size ? n : (int)(size - 1);
+}
+
+char *ksim_name_printf(const char *fmt, ...)
+{
+	va_list args;
+	char *name;
+	int n;
+
+	va_start(args, fmt);
+	n = vasprintf(&name, fmt, args);
+	va_end(args);
+	return n < 0 ? NULL : name;
 }
