@@ -54,6 +54,8 @@ public:
         EXPECT_EQ(mkdir(file("dir").c_str(), 0755), 0);
         EXPECT_EQ(mkdir(file("sticky").c_str(), 0755), 0);
         EXPECT_EQ(chmod(file("sticky").c_str(), 01777), 0);
+        qk::writeFile(file("stickyfile"), "x", 0644);
+        EXPECT_EQ(chmod(file("stickyfile").c_str(), 01644), 0);
         EXPECT_EQ(symlink("reg", file("link").c_str()), 0);
         EXPECT_EQ(symlink("missing", file("dangling").c_str()), 0);
         EXPECT_EQ(link(file("reg").c_str(), file("hard").c_str()), 0);
@@ -65,6 +67,11 @@ public:
         qk::writeFile(file("new"), "n", 0644);
         setTime("old", 1000000000, 100);
         setTime("new", 1000000000, 101);
+        // Links whose own times lie on the other side of their targets'.
+        EXPECT_EQ(symlink("old", file("oldlink").c_str()), 0);
+        setTime("oldlink", 2000000000, 0, AT_SYMLINK_NOFOLLOW);
+        EXPECT_EQ(symlink("new", file("newlink").c_str()), 0);
+        setTime("newlink", 500000000, 0, AT_SYMLINK_NOFOLLOW);
         // Sizes and times beyond 32 bits: exactly 4 GiB (0 when cut to 32
         // bits), sparse, and a time in 2100.
         qk::writeFile(file("huge"), "", 0644);
@@ -114,10 +121,10 @@ private:
         close(fd);
     }
 
-    void setTime(const std::string &name, time_t sec, long nsec)
+    void setTime(const std::string &name, time_t sec, long nsec, int flags = 0)
     {
         timespec times[2] = {{sec, nsec}, {sec, nsec}};
-        EXPECT_EQ(utimensat(AT_FDCWD, file(name).c_str(), times, 0), 0);
+        EXPECT_EQ(utimensat(AT_FDCWD, file(name).c_str(), times, flags), 0);
     }
 
     qk::TempDir dir;
@@ -215,6 +222,9 @@ TEST_F(TestCases, NegationAndConnectives)
         {{"!", "!", "!", "!", "!", "a"}, 1, ""},
         {{"!", "a", "-a", "b"}, 1, ""},
         {{"!", "", "-a", "b"}, 0, ""},
+        // four words: the "!" negates the three after it, not the first term
+        {{"!", "", "-a", ""}, 0, ""},
+        {{"!", "a", "-o", "b"}, 1, ""},
         {{"!", "!", "", "-o", "b"}, 0, ""},
         {{"a", "-a", "!", "!"}, 2, "missing argument after `!'"},
         {{"!x", "=", "!x"}, 0, ""},
@@ -393,6 +403,8 @@ TEST_F(TestCases, FileTypes)
         {{"-g", "@suid"}, 1, ""},
         {{"-k", "@sticky"}, 0, ""},
         {{"-k", "@dir"}, 1, ""},
+        {{"-k", "@stickyfile"}, 0, ""},
+        {{"-k", "@reg"}, 1, ""},
         {{"-u", "@missing"}, 1, ""},
         {{"!", "-e", "@missing"}, 0, ""},
         {{"-d", "@dir", "-a", "-f", "@reg"}, 0, ""},
@@ -415,6 +427,19 @@ TEST_F(TestCases, FileTypes)
         {{"@reg", "-ot", "@missing"}, 1, ""},
         {{"@missing", "-nt", "@missing"}, 1, ""},
         {{"@missing", "-ot", "@missing"}, 1, ""},
+        // a link compares by its target's time, not its own
+        {{"@oldlink", "-nt", "@new"}, 1, ""},
+        {{"@oldlink", "-ot", "@new"}, 0, ""},
+        {{"@new", "-nt", "@oldlink"}, 0, ""},
+        {{"@newlink", "-nt", "@old"}, 0, ""},
+        {{"@newlink", "-ot", "@old"}, 1, ""},
+        {{"@old", "-ot", "@newlink"}, 0, ""},
+        {{"@oldlink", "-nt", "@old"}, 1, ""},
+        {{"@oldlink", "-ot", "@old"}, 1, ""},
+        {{"@dangling", "-nt", "@old"}, 1, ""},
+        {{"@old", "-nt", "@dangling"}, 0, ""},
+        {{"@dangling", "-ot", "@old"}, 0, ""},
+        {{"@old", "-ot", "@dangling"}, 1, ""},
         {{"-s", "@huge"}, 0, ""},
         {{"-f", "@huge"}, 0, ""},
         {{"@huge", "-nt", "@new"}, 0, ""},
