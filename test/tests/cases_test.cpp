@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -46,6 +47,7 @@ public:
         qk::writeFile(file("reg"), "data\n", 0644);
         qk::writeFile(file("empty"), "", 0644);
         qk::writeFile(file("exec"), "#!/bin/sh\n", 0755);
+        qk::writeFile(file("ownerexec"), "#!/bin/sh\n", 0744);
         qk::writeFile(file("noaccess"), "secret\n", 0000);
         qk::writeFile(file("suid"), "x", 04755);
         qk::writeFile(file("sgid"), "x", 02755);
@@ -511,6 +513,57 @@ TEST_F(TestCases, AccessAndOwnershipUnprivileged)
         {{"-G", "@reg"}, 1, ""},
         {{"-s", "@noaccess"}, 0, ""}, // the status is readable without the permission
     }, nobody);
+}
+
+// Real and effective ids apart (root is 0:0, nobody 65534:65534), without
+// supplementary groups.
+qk::RunOptions splitIds(uid_t real, uid_t effective)
+{
+    qk::RunOptions options;
+    options.prepare = [real, effective] {
+        if (setgroups(0, nullptr) != 0 || setresgid(real, effective, effective) != 0
+            || setresuid(real, effective, effective) != 0) {
+            _exit(127);
+        }
+    };
+    return options;
+}
+
+TEST_F(TestCases, AccessAndOwnershipFollowTheEffectiveIdsNotTheRealOnes)
+{
+    ASSERT_EQ(geteuid(), 0u) << "the suite runs as root";
+    {
+        SCOPED_TRACE("real nobody, effective root");
+        check({
+            {{"-r", "@noaccess"}, 0, ""},
+            {{"-w", "@noaccess"}, 0, ""},
+            {{"-x", "@noaccess"}, 1, ""},
+            {{"-w", "@reg"}, 0, ""},
+            {{"-x", "@exec"}, 0, ""},
+            {{"-x", "@ownerexec"}, 0, ""},
+            {{"-O", "@reg"}, 0, ""},
+            {{"-G", "@reg"}, 0, ""},
+            {{"-O", "@nobodys"}, 1, ""},
+            {{"-G", "@nobodys"}, 1, ""},
+        }, splitIds(65534, 0));
+    }
+    {
+        SCOPED_TRACE("real root, effective nobody");
+        check({
+            {{"-r", "@reg"}, 0, ""},
+            {{"-w", "@reg"}, 1, ""},
+            {{"-x", "@reg"}, 1, ""},
+            {{"-r", "@noaccess"}, 1, ""},
+            {{"-w", "@noaccess"}, 1, ""},
+            {{"-x", "@exec"}, 0, ""},
+            {{"-x", "@ownerexec"}, 1, ""},
+            {{"-w", "@nobodys"}, 0, ""},
+            {{"-O", "@nobodys"}, 0, ""},
+            {{"-G", "@nobodys"}, 0, ""},
+            {{"-O", "@reg"}, 1, ""},
+            {{"-G", "@reg"}, 1, ""},
+        }, splitIds(0, 65534));
+    }
 }
 
 TEST_F(TestCases, StandardOutputClosedOrFull)
