@@ -636,4 +636,52 @@ TEST_F(TestCases, TranslatedMessages)
     }, german);
 }
 
+// The words a message quotes, in a UTF-8 and a one-byte locale: what the
+// locale can print stays as it is, framed by the catalog's marks in the
+// locale's own character set; everything else is escaped.
+TEST_F(TestCases, QuotedWordsFollowTheLocalesCharacterSet)
+{
+    if (!qk::canUseMountNamespace()) {
+        GTEST_SKIP() << "needs a private mount namespace for the built catalog";
+    }
+    qk::RunOptions options;
+    options.binds = {{LOCALE_DIR, "/usr/share/locale"}};
+    {
+        SCOPED_TRACE("de_DE.UTF-8");
+        options.env["LC_ALL"] = "de_DE.UTF-8";
+        check({
+            {{"\xc3\xa9t\xc3\xa9", "-eq", "1"}, 2, "ungültige Ganzzahl „été“"},
+            {{"\xff", "-eq", "1"}, 2, "ungültige Ganzzahl „\\377“"}, // no character
+            {{"1", "-eq", "x\xc3"}, 2, "ungültige Ganzzahl „x\\303“"}, // cut short
+            {{"it's", "-eq", "1"}, 2, "ungültige Ganzzahl „it's“"},
+            {{"a“b", "-eq", "1"}, 2, "ungültige Ganzzahl „a\\“b“"}, // the closing mark
+            {{"foo", "\xc3\xa9\x1b"}, 2, "fehlendes Argument nach „é\\033“"},
+        }, options);
+    }
+    {
+        // The catalog's marks have no Latin-1 form; the locale gives » and «.
+        SCOPED_TRACE("de_DE.ISO-8859-1");
+        options.env["LC_ALL"] = "de_DE.ISO-8859-1";
+        check({
+            {{"\xe9t\xe9", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb\xe9t\xe9\xab"},
+            {{"\xc3\xa9", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb\xc3\xa9\xab"},
+            {{"a\x85", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb" "a\\205\xab"}, // a control
+            {{"it's", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbbit's\xab"},
+            // the closing mark
+            {{"a\xab", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb" "a\\\xab\xab"},
+            {{"a", "b", "c", "d"}, 2, "\xfc" "berz\xe4hliges Argument \xbb" "b\xab"},
+        }, options);
+    }
+    {
+        // No catalog for English: the grave accent and the apostrophe.
+        SCOPED_TRACE("en_US.UTF-8");
+        options.env["LC_ALL"] = "en_US.UTF-8";
+        check({
+            {{"\xc3\xa9t\xc3\xa9", "-eq", "1"}, 2, "invalid integer `été'"},
+            {{"\xe9", "-eq", "1"}, 2, "invalid integer `\\351'"},
+            {{"it's", "-eq", "1"}, 2, "invalid integer `it\\'s'"},
+        }, options);
+    }
+}
+
 } // namespace
