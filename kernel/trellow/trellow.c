@@ -4,6 +4,7 @@
  * external connector.
  */
 
+#include <asm/page.h>
 #include <linux/extcon.h>
 #include <linux/gpio.h>
 #include <linux/init.h>
@@ -57,7 +58,8 @@ static ssize_t trellow_print_state(struct extcon_dev *edev, char *buf)
 
 	if (!state)
 		return -EINVAL;
-	return sprintf(buf, "%s\n", state);
+	/* The board's text may be longer than the page the class hands over. */
+	return scnprintf(buf, PAGE_SIZE, "%s\n", state);
 }
 
 static int gpio_extcon_probe(struct platform_device *pdev)

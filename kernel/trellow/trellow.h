@@ -15,7 +15,8 @@
  * @on_text:	state text for a high line, or NULL
  * @off_text:	state text for a low line, or NULL
  *
- * The texts are used as state text only when both are given. The driver
+ * The texts are used as state text only when both are given; with its
+ * newline, a text is cut to the page the state is read into. The driver
  * keeps these pointers, so the data must outlive the binding.
  */
 struct trellow_platform_data {

@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -46,6 +47,7 @@ public:
         qk::writeFile(file("reg"), "data\n", 0644);
         qk::writeFile(file("empty"), "", 0644);
         qk::writeFile(file("exec"), "#!/bin/sh\n", 0755);
+        qk::writeFile(file("ownerexec"), "#!/bin/sh\n", 0744);
         qk::writeFile(file("noaccess"), "secret\n", 0000);
         qk::writeFile(file("suid"), "x", 04755);
         qk::writeFile(file("sgid"), "x", 02755);
@@ -54,6 +56,8 @@ public:
         EXPECT_EQ(mkdir(file("dir").c_str(), 0755), 0);
         EXPECT_EQ(mkdir(file("sticky").c_str(), 0755), 0);
         EXPECT_EQ(chmod(file("sticky").c_str(), 01777), 0);
+        qk::writeFile(file("stickyfile"), "x", 0644);
+        EXPECT_EQ(chmod(file("stickyfile").c_str(), 01644), 0);
         EXPECT_EQ(symlink("reg", file("link").c_str()), 0);
         EXPECT_EQ(symlink("missing", file("dangling").c_str()), 0);
         EXPECT_EQ(link(file("reg").c_str(), file("hard").c_str()), 0);
@@ -65,6 +69,11 @@ public:
         qk::writeFile(file("new"), "n", 0644);
         setTime("old", 1000000000, 100);
         setTime("new", 1000000000, 101);
+        // Links whose own times lie on the other side of their targets'.
+        EXPECT_EQ(symlink("old", file("oldlink").c_str()), 0);
+        setTime("oldlink", 2000000000, 0, AT_SYMLINK_NOFOLLOW);
+        EXPECT_EQ(symlink("new", file("newlink").c_str()), 0);
+        setTime("newlink", 500000000, 0, AT_SYMLINK_NOFOLLOW);
         // Sizes and times beyond 32 bits: exactly 4 GiB (0 when cut to 32
         // bits), sparse, and a time in 2100.
         qk::writeFile(file("huge"), "", 0644);
@@ -114,10 +123,10 @@ private:
         close(fd);
     }
 
-    void setTime(const std::string &name, time_t sec, long nsec)
+    void setTime(const std::string &name, time_t sec, long nsec, int flags = 0)
     {
         timespec times[2] = {{sec, nsec}, {sec, nsec}};
-        EXPECT_EQ(utimensat(AT_FDCWD, file(name).c_str(), times, 0), 0);
+        EXPECT_EQ(utimensat(AT_FDCWD, file(name).c_str(), times, flags), 0);
     }
 
     qk::TempDir dir;
@@ -215,6 +224,9 @@ TEST_F(TestCases, NegationAndConnectives)
         {{"!", "!", "!", "!", "!", "a"}, 1, ""},
         {{"!", "a", "-a", "b"}, 1, ""},
         {{"!", "", "-a", "b"}, 0, ""},
+        // four words: the "!" negates the three after it, not the first term
+        {{"!", "", "-a", ""}, 0, ""},
+        {{"!", "a", "-o", "b"}, 1, ""},
         {{"!", "!", "", "-o", "b"}, 0, ""},
         {{"a", "-a", "!", "!"}, 2, "missing argument after `!'"},
         {{"!x", "=", "!x"}, 0, ""},
@@ -393,6 +405,8 @@ TEST_F(TestCases, FileTypes)
         {{"-g", "@suid"}, 1, ""},
         {{"-k", "@sticky"}, 0, ""},
         {{"-k", "@dir"}, 1, ""},
+        {{"-k", "@stickyfile"}, 0, ""},
+        {{"-k", "@reg"}, 1, ""},
         {{"-u", "@missing"}, 1, ""},
         {{"!", "-e", "@missing"}, 0, ""},
         {{"-d", "@dir", "-a", "-f", "@reg"}, 0, ""},
@@ -415,6 +429,19 @@ TEST_F(TestCases, FileTypes)
         {{"@reg", "-ot", "@missing"}, 1, ""},
         {{"@missing", "-nt", "@missing"}, 1, ""},
         {{"@missing", "-ot", "@missing"}, 1, ""},
+        // a link compares by its target's time, not its own
+        {{"@oldlink", "-nt", "@new"}, 1, ""},
+        {{"@oldlink", "-ot", "@new"}, 0, ""},
+        {{"@new", "-nt", "@oldlink"}, 0, ""},
+        {{"@newlink", "-nt", "@old"}, 0, ""},
+        {{"@newlink", "-ot", "@old"}, 1, ""},
+        {{"@old", "-ot", "@newlink"}, 0, ""},
+        {{"@oldlink", "-nt", "@old"}, 1, ""},
+        {{"@oldlink", "-ot", "@old"}, 1, ""},
+        {{"@dangling", "-nt", "@old"}, 1, ""},
+        {{"@old", "-nt", "@dangling"}, 0, ""},
+        {{"@dangling", "-ot", "@old"}, 0, ""},
+        {{"@old", "-ot", "@dangling"}, 1, ""},
         {{"-s", "@huge"}, 0, ""},
         {{"-f", "@huge"}, 0, ""},
         {{"@huge", "-nt", "@new"}, 0, ""},
@@ -488,6 +515,40 @@ TEST_F(TestCases, AccessAndOwnershipUnprivileged)
     }, nobody);
 }
 
+// Runs the program with the real ids of nobody (65534:65534) and the
+// effective ids of root, without supplementary groups. (The reverse fails
+// in a sanitizer build: a process with unprivileged effective ids apart from
+// its real ones may neither read its own environment nor trace itself, so
+// the leak check cannot run.)
+qk::RunOptions realNobodyEffectiveRoot()
+{
+    qk::RunOptions options;
+    options.prepare = [] {
+        if (setgroups(0, nullptr) != 0 || setresgid(65534, 0, 0) != 0
+            || setresuid(65534, 0, 0) != 0) {
+            _exit(127);
+        }
+    };
+    return options;
+}
+
+TEST_F(TestCases, AccessAndOwnershipFollowTheEffectiveIdsNotTheRealOnes)
+{
+    ASSERT_EQ(geteuid(), 0u) << "the suite runs as root";
+    check({
+        {{"-r", "@noaccess"}, 0, ""},
+        {{"-w", "@noaccess"}, 0, ""},
+        {{"-x", "@noaccess"}, 1, ""},
+        {{"-w", "@reg"}, 0, ""},
+        {{"-x", "@exec"}, 0, ""},
+        {{"-x", "@ownerexec"}, 0, ""}, // executable for its owner, root, only
+        {{"-O", "@reg"}, 0, ""},
+        {{"-G", "@reg"}, 0, ""},
+        {{"-O", "@nobodys"}, 1, ""},
+        {{"-G", "@nobodys"}, 1, ""},
+    }, realNobodyEffectiveRoot());
+}
+
 TEST_F(TestCases, StandardOutputClosedOrFull)
 {
     qk::RunOptions closed;
@@ -556,6 +617,54 @@ TEST_F(TestCases, TranslatedMessages)
         {{"-l", "a", "-ef", "b"}, 2, "-ef erlaubt kein -l"},
         {{"a", "=", "a"}, 0, ""},
     }, german);
+}
+
+// The words a message quotes, in a UTF-8 and a one-byte locale: what the
+// locale can print stays as it is, framed by the catalog's marks in the
+// locale's own character set; everything else is escaped.
+TEST_F(TestCases, QuotedWordsFollowTheLocalesCharacterSet)
+{
+    if (!qk::canUseMountNamespace()) {
+        GTEST_SKIP() << "needs a private mount namespace for the built catalog";
+    }
+    qk::RunOptions options;
+    options.binds = {{LOCALE_DIR, "/usr/share/locale"}};
+    {
+        SCOPED_TRACE("de_DE.UTF-8");
+        options.env["LC_ALL"] = "de_DE.UTF-8";
+        check({
+            {{"\xc3\xa9t\xc3\xa9", "-eq", "1"}, 2, "ungültige Ganzzahl „été“"},
+            {{"\xff", "-eq", "1"}, 2, "ungültige Ganzzahl „\\377“"}, // no character
+            {{"1", "-eq", "x\xc3"}, 2, "ungültige Ganzzahl „x\\303“"}, // cut short
+            {{"it's", "-eq", "1"}, 2, "ungültige Ganzzahl „it's“"},
+            {{"a“b", "-eq", "1"}, 2, "ungültige Ganzzahl „a\\“b“"}, // the closing mark
+            {{"foo", "\xc3\xa9\x1b"}, 2, "fehlendes Argument nach „é\\033“"},
+        }, options);
+    }
+    {
+        // The catalog's marks have no Latin-1 form; the locale gives » and «.
+        SCOPED_TRACE("de_DE.ISO-8859-1");
+        options.env["LC_ALL"] = "de_DE.ISO-8859-1";
+        check({
+            {{"\xe9t\xe9", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb\xe9t\xe9\xab"},
+            {{"\xc3\xa9", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb\xc3\xa9\xab"},
+            {{"a\x85", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb" "a\\205\xab"}, // a control
+            {{"it's", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbbit's\xab"},
+            // the closing mark
+            {{"a\xab", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb" "a\\\xab\xab"},
+            {{"a", "b", "c", "d"}, 2, "\xfc" "berz\xe4hliges Argument \xbb" "b\xab"},
+        }, options);
+    }
+    {
+        // No catalog for English: the grave accent and the apostrophe.
+        SCOPED_TRACE("en_US.UTF-8");
+        options.env["LC_ALL"] = "en_US.UTF-8";
+        check({
+            {{"\xc3\xa9t\xc3\xa9", "-eq", "1"}, 2, "invalid integer `été'"},
+            {{"\xe9", "-eq", "1"}, 2, "invalid integer `\\351'"},
+            {{"it's", "-eq", "1"}, 2, "invalid integer `it\\'s'"},
+        }, options);
+    }
 }
 
 } // namespace

@@ -63,6 +63,10 @@ TEST(Terminal, DescriptorOnTerminalAndOnPipe)
         {{"-t", "-7"}, 1, 1},
         {{"-t", "99999999999"}, 1, 1},
         {{"-t", "4294967296"}, 1, 1},
+        // negative beyond the descriptors: would be 0 and 7 if cut to int
+        {{"-t", "-4294967296"}, 1, 1},
+        {{"-t", "-4294967289"}, 1, 1},
+        {{"-t", "-99999999999999999999999"}, 1, 1}, // out of range for long
         {{"!", "-t", "0"}, 1, 0},
         {{"x", "-a", "-t", "0"}, 0, 1},
         {{"-t", "0x"}, 2, 2},

@@ -48,14 +48,31 @@ int irqOf(unsigned gpio)
     return KSIM_GPIO_IRQ_BASE + static_cast<int>(gpio);
 }
 
-// The state attribute as user space reads it, or "error N".
-std::string readState(const char *name)
+// An attribute as user space reads it, or "error N". A read returns at most
+// a page.
+std::string readAttribute(ssize_t (*read)(const char *, char *, size_t), const std::string &name)
 {
-    char buf[256];
-    ssize_t n = ksim_extcon_read_state(name, buf, sizeof(buf));
+    std::vector<char> buf(2 * KSIM_PAGE_SIZE);
+    ssize_t n = read(name.c_str(), buf.data(), buf.size());
     if (n < 0)
         return "error " + std::to_string(n);
-    return std::string(buf, static_cast<size_t>(n));
+    return std::string(buf.data(), static_cast<size_t>(n));
+}
+
+std::string readState(const std::string &name)
+{
+    return readAttribute(ksim_extcon_read_state, name);
+}
+
+std::string readName(const std::string &name)
+{
+    return readAttribute(ksim_extcon_read_name, name);
+}
+
+// What a page holds of a text: at most a page less its terminating zero.
+std::string pageOf(const std::string &text)
+{
+    return text.substr(0, KSIM_PAGE_SIZE - 1);
 }
 
 // What the device logged, message by message, each after its "<level>".
@@ -305,6 +322,61 @@ TEST_F(Trellow, StateTextIsTheBoardsOnlyWhenBothTextsAreGiven)
         ksim_gpio_set(5, 0);
         ksim_advance(2);
         EXPECT_EQ(readState("dock"), c.low);
+    }
+}
+
+TEST_F(Trellow, StateTextsOfAPageOrMoreAreCutToThePage)
+{
+    const size_t lengths[] = {
+        KSIM_PAGE_SIZE - 2,  // the text, its newline and the zero fill the page
+        KSIM_PAGE_SIZE - 1,  // the newline no longer fits
+        KSIM_PAGE_SIZE,
+        KSIM_PAGE_SIZE + 1,
+        KSIM_PAGE_SIZE + KSIM_PAGE_SIZE / 2,
+    };
+    for (size_t length : lengths) {
+        SCOPED_TRACE("text of " + std::to_string(length) + " bytes");
+        std::string text;
+        while (text.size() < length) {
+            text += std::to_string(text.size()) + ",";
+        }
+        text.resize(length);
+        trellow_platform_data pdata = {"dock", 5, 20, kBoth, text.c_str(), text.c_str()};
+        ASSERT_NE(bind(&pdata), nullptr);
+        EXPECT_EQ(readState("dock"), pageOf(text + "\n"));
+        ksim_gpio_set(5, 1);
+        ksim_advance(2);
+        EXPECT_EQ(readState("dock"), pageOf(text + "\n"));
+        // A write past the page is a kernel bug that fails the case here.
+        restart();
+    }
+}
+
+TEST_F(Trellow, ConnectorNamesOfAnyLengthAreRegisteredWhole)
+{
+    const size_t lengths[] = {63, 64, 65, 300, KSIM_PAGE_SIZE + 100};
+    for (size_t length : lengths) {
+        SCOPED_TRACE("names of " + std::to_string(length) + " bytes");
+        // Two names that differ only in their last byte.
+        std::string dock(length - 1, 'd'), headset(length - 1, 'd');
+        dock += '1';
+        headset += '2';
+        trellow_platform_data a = {dock.c_str(), 3, 20, kBoth, nullptr, nullptr};
+        trellow_platform_data b = {headset.c_str(), 4, 20, kBoth, nullptr, nullptr};
+        platform_device *pa = bind(&a, 0);
+        platform_device *pb = bind(&b, 1);
+        ASSERT_TRUE(pa && pb);
+        EXPECT_EQ(ksim_device_probe_result(pa), 0);
+        EXPECT_EQ(ksim_device_probe_result(pb), 0);
+
+        ksim_gpio_set(4, 1);
+        ksim_advance(2);
+        EXPECT_EQ(readState(dock), "0\n");
+        EXPECT_EQ(readState(headset), "1\n");
+        EXPECT_EQ(readName(dock), pageOf(dock + "\n"));
+        EXPECT_EQ(readName(headset), pageOf(headset + "\n"));
+        EXPECT_EQ(readState(dock.substr(0, length - 1)), "error -" + std::to_string(kENODEV));
+        restart();
     }
 }
 

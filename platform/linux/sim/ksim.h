@@ -93,8 +93,10 @@ void ksim_run_work(void);
 /*
  * The extcon attributes as a read of /sys/class/extcon/NAME/... returns
  * them: length copied (NUL-terminated, cut to size) or -ENODEV when no
- * connector of that name is registered.
+ * connector of that name is registered. An attribute is rendered into a
+ * page of KSIM_PAGE_SIZE bytes, so it is never longer than that less one.
  */
+#define KSIM_PAGE_SIZE 4096
 ssize_t ksim_extcon_read_state(const char *name, char *buf, size_t size);
 ssize_t ksim_extcon_read_name(const char *name, char *buf, size_t size);
 /* State changes (uevents) the connector has sent since registering. */

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 /* The module loader and the platform bus. */
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -19,7 +18,7 @@ static LIST_HEAD(devices);
 /* Devices made by ksim_device_add(), freed when removed. */
 struct sim_device {
 	struct platform_device pdev;
-	char name[PLATFORM_NAME_SIZE + 1];
+	char name[];
 };
 
 void __module_add(struct module *mod)
@@ -158,18 +157,23 @@ int platform_device_register(struct platform_device *pdev)
 {
 	struct platform_device *other;
 	struct platform_driver *drv;
+	char *name;
 
 	might_sleep();
 	if (pdev->id == PLATFORM_DEVID_NONE)
-		snprintf(pdev->dev.name, sizeof(pdev->dev.name), "%s",
-			 pdev->name);
+		name = ksim_name_printf("%s", pdev->name);
 	else
-		snprintf(pdev->dev.name, sizeof(pdev->dev.name), "%s.%d",
-			 pdev->name, pdev->id);
-	list_for_each_entry(other, &devices, bus_entry)
-		if (!strcmp(dev_name(&other->dev), dev_name(&pdev->dev)))
+		name = ksim_name_printf("%s.%d", pdev->name, pdev->id);
+	if (!name)
+		return -ENOMEM;
+	list_for_each_entry(other, &devices, bus_entry) {
+		if (!strcmp(dev_name(&other->dev), name)) {
+			free(name);
 			return -EEXIST;
+		}
+	}
 
+	pdev->dev.name = name;
 	INIT_LIST_HEAD(&pdev->dev.devres_head);
 	pdev->dev.driver = NULL;
 	pdev->dev.driver_data = NULL;
@@ -190,16 +194,19 @@ void platform_device_unregister(struct platform_device *pdev)
 	if (pdev->dev.driver)
 		device_unbind(pdev);
 	list_del_init(&pdev->bus_entry);
+	free(pdev->dev.name);
+	pdev->dev.name = NULL;
 }
 
 struct platform_device *ksim_device_add(const char *name, int id,
 					const void *platform_data)
 {
-	struct sim_device *sd = calloc(1, sizeof(*sd));
+	size_t size = strlen(name) + 1;
+	struct sim_device *sd = calloc(1, sizeof(*sd) + size);
 
 	if (!sd)
 		return NULL;
-	snprintf(sd->name, sizeof(sd->name), "%s", name);
+	memcpy(sd->name, name, size);
 	sd->pdev.name = sd->name;
 	sd->pdev.id = id;
 	sd->pdev.dev.platform_data = (void *)platform_data;

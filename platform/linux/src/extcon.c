@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 /* The extcon class: connectors, their state and its rendering. */
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <sanitizer/asan_interface.h>
+
+#include <asm/page.h>
 #include <linux/device.h>
 #include <linux/errno.h>
 #include <linux/extcon.h>
@@ -23,6 +25,12 @@ static LIST_HEAD(registered);
 static struct class_dev *class_dev_of(struct extcon_dev *edev)
 {
 	return container_of(edev->dev, struct class_dev, dev);
+}
+
+static void class_dev_free(struct class_dev *cdev)
+{
+	free(cdev->dev.name);
+	free(cdev);
 }
 
 static struct extcon_dev *find_by_name(const char *name)
@@ -65,7 +73,11 @@ int extcon_dev_register(struct extcon_dev *edev, struct device *dev)
 	cdev = calloc(1, sizeof(*cdev));
 	if (!cdev)
 		return -ENOMEM;
-	snprintf(cdev->dev.name, sizeof(cdev->dev.name), "%s", name);
+	cdev->dev.name = ksim_name_printf("%s", name);
+	if (!cdev->dev.name) {
+		free(cdev);
+		return -ENOMEM;
+	}
 	cdev->dev.parent = dev;
 	INIT_LIST_HEAD(&cdev->dev.devres_head);
 	cdev->edev = edev;
@@ -83,7 +95,7 @@ void extcon_dev_unregister(struct extcon_dev *edev)
 		return;
 	}
 	list_del_init(&edev->entry);
-	free(class_dev_of(edev));
+	class_dev_free(class_dev_of(edev));
 	edev->dev = NULL;
 	ksim_pass(KSIM_AFTER_EXTCON_UNREGISTER);
 }
@@ -103,7 +115,28 @@ int extcon_set_state(struct extcon_dev *edev, u32 state)
 	return 0;
 }
 
-/* A sysfs read: the attribute renders into a page, which is then copied. */
+_Static_assert(PAGE_SIZE == KSIM_PAGE_SIZE, "the page tests are told of");
+
+/* Bytes after the page that a rendering must leave as they are. */
+#define GUARD_SIZE	PAGE_SIZE
+#define GUARD_BYTE	0x5a
+
+static bool guard_intact(const char *guard)
+{
+	size_t i;
+
+	for (i = 0; i < GUARD_SIZE; i++)
+		if (guard[i] != GUARD_BYTE)
+			return false;
+	return true;
+}
+
+/*
+ * A sysfs read: the attribute renders into a page, which is then copied.
+ * A guard follows the page, so that a rendering that runs past it is
+ * reported (the sanitizer stops it at the write) instead of corrupting the
+ * run.
+ */
 static ssize_t read_attribute(const char *name, char *buf, size_t size,
 			      bool state)
 {
@@ -113,21 +146,26 @@ static ssize_t read_attribute(const char *name, char *buf, size_t size,
 
 	if (!edev)
 		return -ENODEV;
-	page = calloc(1, PAGE_SIZE);
+	page = malloc(PAGE_SIZE + GUARD_SIZE);
 	if (!page)
 		return -ENOMEM;
+	memset(page, 0, PAGE_SIZE);
+	memset(page + PAGE_SIZE, GUARD_BYTE, GUARD_SIZE);
+	ASAN_POISON_MEMORY_REGION(page + PAGE_SIZE, GUARD_SIZE);
 	if (state && edev->print_state)
 		ret = edev->print_state(edev, page);
 	else if (!state && edev->print_name)
 		ret = edev->print_name(edev, page);
 	/* The class's own rendering when the driver has none or it fails. */
 	if (ret < 0)
-		ret = state ? sprintf(page, "%u\n", edev->state) :
-			      sprintf(page, "%s\n", dev_name(edev->dev));
-	if (ret >= PAGE_SIZE) {
+		ret = state ? scnprintf(page, PAGE_SIZE, "%u\n", edev->state) :
+			      scnprintf(page, PAGE_SIZE, "%s\n",
+					dev_name(edev->dev));
+	ASAN_UNPOISON_MEMORY_REGION(page + PAGE_SIZE, GUARD_SIZE);
+	if ((size_t)ret >= PAGE_SIZE || !guard_intact(page + PAGE_SIZE))
 		ksim_bug("extcon %s: attribute overran its page", name);
+	if ((size_t)ret >= PAGE_SIZE)
 		ret = PAGE_SIZE - 1;
-	}
 	if (size) {
 		if ((size_t)ret >= size)
 			ret = size - 1;
@@ -174,7 +212,7 @@ void ksim_extcon_check_free(const char *p, size_t size)
 			ksim_bug("memory freed while extcon %s is registered",
 				 dev_name(edev->dev));
 			list_del_init(&edev->entry);
-			free(class_dev_of(edev));
+			class_dev_free(class_dev_of(edev));
 		}
 	}
 }
@@ -185,7 +223,7 @@ void ksim_extcon_reset(void)
 
 	list_for_each_entry_safe(edev, next, &registered, entry) {
 		list_del_init(&edev->entry);
-		free(class_dev_of(edev));
+		class_dev_free(class_dev_of(edev));
 		edev->dev = NULL;
 	}
 }

@@ -9,13 +9,16 @@
 
 #include "ksim.h"
 
-#define PAGE_SIZE	4096
-
 __printf(1, 2) void ksim_bug(const char *fmt, ...);
 /* The error armed for this service, once; 0 when none is armed. */
 int ksim_take_fault(enum ksim_fault fault);
 void ksim_pass(enum ksim_point point);
 void ksim_log_add(int level, const char *device, const char *text);
+/*
+ * A device name of any length, in the layer's own memory (kernel memory is
+ * what tests count as held); free() it. NULL when memory runs out.
+ */
+__printf(1, 2) char *ksim_name_printf(const char *fmt, ...);
 
 /* Hard-interrupt nesting of the one simulated CPU. */
 void ksim_irq_enter(void);

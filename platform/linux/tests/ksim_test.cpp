@@ -46,6 +46,36 @@ TEST_F(Ksim, RecordsTheMisuseTheKernelWouldWarnOrCrashOn)
     }
 }
 
+TEST_F(Ksim, DeviceNamesOfAnyLengthAreKeptWhole)
+{
+    for (size_t length : {19, 20, 21, 63, 64, 65, 300}) {
+        SCOPED_TRACE("names of " + std::to_string(length) + " bytes");
+        ksim_reset();
+        // Two names that differ only in their last byte.
+        std::string one(length - 1, 'p'), two(length - 1, 'p');
+        one += '1';
+        two += '2';
+        const struct {
+            std::string name;
+            int id;
+            std::string expected;
+        } devices[] = {
+            {one, -1, one},
+            {two, -1, two},
+            {one, 7, one + ".7"},
+            {two, 7, two + ".7"},
+        };
+        for (const auto &d : devices) {
+            platform_device *pdev = ksim_device_add(d.name.c_str(), d.id, nullptr);
+            ASSERT_NE(pdev, nullptr) << d.expected;
+            EXPECT_EQ(ksim_device_name(pdev), d.expected);
+        }
+        // The full name is what is taken.
+        EXPECT_EQ(ksim_device_add(one.c_str(), 7, nullptr), nullptr);
+    }
+    EXPECT_EQ(bugs(), "");
+}
+
 TEST_F(Ksim, PendingWorkKeepsItsFirstExpiry)
 {
     EXPECT_EQ(use_requeue_keeps_first_expiry(), 1);

@@ -31,7 +31,8 @@ struct device {
 	/* the bus's own */
 	void *driver_data;
 	struct list_head devres_head;
-	char name[64];
+	/* set by the bus or class that registers the device; any length */
+	char *name;
 };
 
 static inline const char *dev_name(const struct device *dev)

@@ -31,6 +31,8 @@ __printf(1, 2) int printk(const char *fmt, ...);
 int sprintf(char *buf, const char *fmt, ...);
 int snprintf(char *buf, size_t size, const char *fmt, ...);
 int vsnprintf(char *buf, size_t size, const char *fmt, va_list args);
+/* Like snprintf, but returns what was written: at most size - 1. */
+__printf(3, 4) int scnprintf(char *buf, size_t size, const char *fmt, ...);
 
 /* Records a bug when called where sleeping is not allowed. */
 void __might_sleep(const char *func);
