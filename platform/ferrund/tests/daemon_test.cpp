@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The launcher library's daemon, entered through ferrund with a booster
 // plug-in that needs no toolkit: launches, exit statuses, the replacement of
-// used boosters, the single daemon per socket, and its command line.
+// used boosters, the single daemon per socket, a booster that dies at start,
+// and its command line.
 #include "qktest.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,38 @@ TEST_F(Daemon, LaunchesInBoostersAndReplacesThem)
                                                       "ferrund: no booster to run\n");
 }
 
+TEST_F(Daemon, RefusesInvokersAtOnceWhenTheBoosterDiedAtStart)
+{
+    // Without a booster that could take it, a request must not wait in the
+    // socket's queue: the daemon gives the socket up once it has reported
+    // the failure, and the invoker fails to connect well before its limit.
+    const char *const session = R"(
+        mkfifo "$1/ready"
+        TESTBOOSTER_DIE_AT_START=1 DISPLAY=:0 "$2" --ready-fd 3 --booster "$4" 3> "$1/ready" 2> "$1/daemon.log" &
+        daemon=$!
+        exec 4< "$1/ready"
+        read -r -t 30 -u 4 report
+        echo "report=$report"
+        "$3" -t 30 -s "$TESTBOOSTER_SOCKET" "$5"
+        echo "invoker=$?"
+        [ -e "$TESTBOOSTER_SOCKET" ] && echo "socket left" || echo "socket removed"
+        kill -TERM "$daemon"
+        wait "$daemon"
+        echo "daemon=$?"
+    )";
+    const qk::RunResult r = inNamespace({ "bash", "-c", session, "session", m_dir.path(),
+        FERRUND_PATH, INVOKER_PATH, TESTBOOSTER_PATH, TESTAPP_PATH });
+    EXPECT_EQ(r.out,
+        "report=failed t\n"
+        "invoker=125\n"
+        "socket removed\n"
+        "daemon=0\n")
+        << qk::readFile(m_dir.file("daemon.log"));
+    EXPECT_EQ(r.err, "ferrund-invoke: cannot connect to the booster\n");
+    EXPECT_EQ(qk::readFile(m_dir.file("daemon.log")),
+        "ferrund: booster t died at start; not restarting it\n");
+}
+
 TEST_F(Daemon, CommandLine)
 {
     struct Case {
@@ -79,8 +112,12 @@ TEST_F(Daemon, CommandLine)
         { { "--help" }, "Usage: ferrund [--booster PLUGIN]...", "" },
         { { "-h", "--bogus" }, "Usage: ferrund", "ferrund: unknown argument --bogus\n" },
         { { "--bogus" }, "", "ferrund: unknown argument --bogus\n" },
+        { { "--ready-fd", "x" }, "", "ferrund: bad readiness descriptor x\n" },
+        { { "--ready-fd", "" }, "", "ferrund: bad readiness descriptor \n" },
+        { { "--ready-fd", "99" }, "", "ferrund: bad readiness descriptor 99\n" }, // not open
         { { "--booster", FERRUND_LIBRARY }, "",
-          std::string("ferrund: ") + FERRUND_LIBRARY + " is not a booster plug-in\nferrund: no booster to run\n" },
+            std::string("ferrund: ") + FERRUND_LIBRARY
+                + " is not a booster plug-in\nferrund: no booster to run\n" },
     };
     for (const Case &c : cases) {
         std::vector<std::string> command = { "env", "DISPLAY=:0", FERRUND_PATH };
