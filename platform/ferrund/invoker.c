@@ -4,11 +4,11 @@
 
 #include <errno.h>
 #include <limits.h>
+#include <poll.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
@@ -104,7 +104,7 @@ static int wait_for(int fd, short events, long long deadline)
 		long long left = deadline < 0 ? -1 : deadline - now_ms();
 		if (deadline >= 0 && left <= 0)
 			return -1;
-		struct pollfd p = {.fd = fd, .events = events};
+		struct pollfd p = { .fd = fd, .events = events };
 		int r = poll(&p, 1, left > INT_MAX ? INT_MAX : (int)left);
 		if (r > 0)
 			return 0;
@@ -175,7 +175,7 @@ static void fail_timeout(void)
 // connection queued, and once the queue is full connect itself would block.
 static int connect_booster(const char *socket_path, long long deadline)
 {
-	struct sockaddr_un addr = {.sun_family = AF_UNIX};
+	struct sockaddr_un addr = { .sun_family = AF_UNIX };
 	if (strlen(socket_path) >= sizeof addr.sun_path)
 		fail("socket path too long");
 	strcpy(addr.sun_path, socket_path);
@@ -183,7 +183,7 @@ static int connect_booster(const char *socket_path, long long deadline)
 	if (fd < 0)
 		fail("cannot connect to the booster");
 	long long left = deadline - now_ms();
-	struct timeval limit = {.tv_sec = left / 1000, .tv_usec = (left % 1000) * 1000};
+	struct timeval limit = { .tv_sec = left / 1000, .tv_usec = (left % 1000) * 1000 };
 	if (setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0)
 		fail("cannot connect to the booster");
 	if (connect(fd, (struct sockaddr *)&addr, sizeof addr) != 0) {

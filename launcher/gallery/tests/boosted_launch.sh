@@ -16,14 +16,10 @@ DISPLAY=${DISPLAY-:0} LD_PRELOAD=$probe "$ferrund" --debug --ready-fd 3 --booste
 daemon=$!
 exec 4< "$out/ready"
 
+# Waits up to 30 s for the next report, which must be a ready booster.
 ready()
 {
-	local report
-	while read -r -t 30 -u 4 report; do
-		[ "${report%% *}" = ready ] && return 0
-	done
-	echo "booster not ready"
-	exit 1
+	read -r -t 30 -u 4 report && [ "${report%% *}" = ready ] || { echo "booster not ready"; exit 1; }
 }
 
 ready

@@ -7,10 +7,9 @@
 // /tmp is a fresh tmpfs, in which the build and source trees of this build
 // stay visible at their places if they lie under /tmp (the programs, scripts
 // and test directories are there). The directory of each TARGET is made
-// writable by an
-// overlay (upper layer in that tmpfs) on its nearest existing ancestor, the
-// missing directories and an empty TARGET are created there, and SOURCE is
-// bind-mounted on it.
+// writable by an overlay (upper layer in that tmpfs) on its nearest existing
+// ancestor, the missing directories and an empty TARGET are created there,
+// and SOURCE is bind-mounted on it.
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -89,20 +88,6 @@ static int under_tmp(const char *path)
 	return strncmp(path, "/tmp/", 5) == 0;
 }
 
-static void make_dirs(const char *dir);
-
-// Puts a directory held open from before the new /tmp back at its path.
-static void restore_dir(const char *path, int fd)
-{
-	char source[64];
-
-	make_dirs(path);
-	snprintf(source, sizeof source, "/proc/self/fd/%d", fd);
-	if (mount(source, path, NULL, MS_BIND | MS_REC, NULL) != 0)
-		die("bind", path);
-	close(fd);
-}
-
 static void make_dirs(const char *dir)
 {
 	char path[PATH_MAX];
@@ -118,6 +103,18 @@ static void make_dirs(const char *dir)
 	}
 	if (mkdir(path, 0755) != 0 && errno != EEXIST)
 		die("mkdir", path);
+}
+
+// Puts a directory held open from before the new /tmp back at its path.
+static void restore_dir(const char *path, int fd)
+{
+	char source[64];
+
+	make_dirs(path);
+	snprintf(source, sizeof source, "/proc/self/fd/%d", fd);
+	if (mount(source, path, NULL, MS_BIND | MS_REC, NULL) != 0)
+		die("bind", path);
+	close(fd);
 }
 
 int main(int argc, char **argv)
