@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Tour stop: the component gallery started through ferrund and the QML
 # booster, offscreen, from the staged image; and started directly, for
-# comparison. Leaves the boosted gallery's screenshot as a PNG.
+# comparison. Leaves the boosted gallery's screenshot as a PNG. The image's
+# test probe, preloaded, tells from inside the gallery which objects it took.
 set -uo pipefail
 
 out=${LAUNCHER_TOUR_OUT:-${IMAGE%/}-tour}
@@ -19,7 +20,18 @@ fi
 out=$2
 
 # --- inside the namespace ----------------------------------------------------
+# The image and the output may lie under /tmp, which is replaced: hold them
+# open and put them back at their places in the new /tmp.
+exec 7< "$IMAGE" 8< "$out" || exit 1
 mount -t tmpfs tmpfs /tmp || exit 1
+keep()
+{
+	case $1 in
+	/tmp/*) mkdir -p "$1" && mount --no-canonicalize --bind "/proc/self/fd/$2" "$1" ;;
+	esac
+}
+keep "$IMAGE" 7 && keep "$out" 8 || exit 1
+exec 7<&- 8<&-
 n=0
 overlay()
 {
@@ -41,36 +53,38 @@ place "$IMAGE/usr/share/vitrelcomponentgallery/componentgallery.qml" \
 export QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software DISPLAY=${DISPLAY-:0}
 export XDG_RUNTIME_DIR=/tmp/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+probe=$IMAGE/usr/lib/quellkit-harness/liblaunchprobe.so
 
 echo
-echo "\$ ferrund --debug &        (the daemon loads the booster plug-ins it finds)"
-ferrund --debug 2> /tmp/daemon.log &
+echo "\$ ferrund --debug --ready-fd 3 &    (the daemon loads the booster plug-ins it finds"
+echo "                                    and reports on descriptor 3 when one is ready)"
+mkfifo /tmp/ready
+LD_PRELOAD=$probe ferrund --debug --ready-fd 3 3> /tmp/ready 2> /tmp/daemon.log &
 daemon=$!
-for _ in $(seq 300); do
-	grep -q 'booster y ready' /tmp/daemon.log && break
-	sleep 0.1
-done
+exec 4< /tmp/ready
+read -r -t 60 -u 4 report || report="(none within 60 s)"
+echo "  ready report: $report"
 sed 's/^/  daemon: /' /tmp/daemon.log
 
 echo
 echo "\$ ferrund-invoke -w vitrelcomponentgallery     (boosted, first frame grabbed)"
-ZDECLARATIVECACHE_TRACE=/tmp/boosted.trace ZDECLARATIVECACHE_GRAB="$out/launcher-gallery-boosted.png" \
-ZDECLARATIVECACHE_EXIT_AFTER_FRAME=0 ZDECLARATIVECACHE_TRACE_PROPERTIES=_desktop \
+LAUNCHPROBE_TRACE=/tmp/boosted.trace LAUNCHPROBE_GRAB="$out/launcher-gallery-boosted.png" \
+LAUNCHPROBE_EXIT_AFTER_FRAME=0 LAUNCHPROBE_PROPERTIES=_desktop \
 	ferrund-invoke -w vitrelcomponentgallery
 status=$?
 echo "  exit status through the invoker: $status"
-sed 's/^/  cache: /' /tmp/boosted.trace
+sed 's/^/  probe: /' /tmp/boosted.trace
 
 echo
 echo "\$ /tmp/dev/vitrelcomponentgallery -desktop     (started directly, as a window,"
 echo "                                                with its QML file beside it)"
 mkdir /tmp/dev
 cp "$IMAGE/usr/bin/vitrelcomponentgallery" "$IMAGE/usr/share/vitrelcomponentgallery/componentgallery.qml" /tmp/dev/
-ZDECLARATIVECACHE_TRACE=/tmp/direct.trace ZDECLARATIVECACHE_GRAB="$out/launcher-gallery-desktop.png" \
-ZDECLARATIVECACHE_EXIT_AFTER_FRAME=0 ZDECLARATIVECACHE_TRACE_PROPERTIES=_desktop \
+LD_PRELOAD=$probe LAUNCHPROBE_TRACE=/tmp/direct.trace LAUNCHPROBE_GRAB="$out/launcher-gallery-desktop.png" \
+LAUNCHPROBE_EXIT_AFTER_FRAME=0 LAUNCHPROBE_PROPERTIES=_desktop \
 	/tmp/dev/vitrelcomponentgallery -desktop 2>&1 | sed 's/^/  gallery: /'
 echo "  exit status: ${PIPESTATUS[0]}"
-sed 's/^/  cache: /' /tmp/direct.trace
+sed 's/^/  probe: /' /tmp/direct.trace
 
 echo
 echo "\$ ferrund-invoke -w vitrelcomponentgallery -desktop"
@@ -85,8 +99,8 @@ echo "daemon stopped with status $?; its log since the first launch:"
 sed '1,/booster y ready/d; s/^/  daemon: /' /tmp/daemon.log
 
 ok=0
-[ "$status" = 0 ] && grep -q '^qApplication new$' /tmp/direct.trace && grep -q '^qApplication cached$' /tmp/boosted.trace &&
-	grep -q '^qDeclarativeView cached$' /tmp/boosted.trace && ok=1
+[ "$status" = 0 ] && grep -q '^application new$' /tmp/direct.trace && grep -q '^application reused$' /tmp/boosted.trace &&
+	grep -q '^view reused$' /tmp/boosted.trace && ok=1
 echo
 for png in "$out"/launcher-gallery-*.png; do
 	[ -s "$png" ] && echo "screenshot: $png ($(file -b "$png" | cut -d, -f1-2))" || ok=0

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Time from the launch request to the gallery's first frame, boosted through
-// ferrund and started directly, alternating, in one run. Runs where the
-// launcher's fixed paths are in place (run.sh sees to that):
-//   launch_bench FERRUND PLUGIN INVOKER GALLERY WORKDIR ROUNDS
+// ferrund and started directly, alternating, in one run. The first frame is
+// noted by the launch probe, preloaded into the daemon and into the directly
+// started gallery. Runs where the launcher's fixed paths are in place (run.sh
+// sees to that):
+//   launch_bench FERRUND PLUGIN INVOKER GALLERY PROBE WORKDIR ROUNDS
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -12,6 +14,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -35,22 +38,19 @@ std::string slurp(const std::string &path)
     return s.str();
 }
 
-size_t count(const std::string &text, const std::string &what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++n;
-    }
-    return n;
-}
-
-pid_t spawn(const std::vector<std::string> &args, const std::string &errPath)
+// readyFd: the write end of the daemon's readiness pipe, passed on as 3.
+pid_t spawn(const std::vector<std::string> &args, const std::string &errPath, int readyFd = -1)
 {
     const pid_t pid = fork();
     if (pid == 0) {
         if (!errPath.empty()) {
             const int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
             dup2(fd, 2);
+        }
+        if (readyFd == 3) {
+            (void)fcntl(readyFd, F_SETFD, 0);
+        } else if (readyFd >= 0) {
+            dup2(readyFd, 3);
         }
         std::vector<char *> argv;
         for (const std::string &a : args) {
@@ -64,17 +64,23 @@ pid_t spawn(const std::vector<std::string> &args, const std::string &errPath)
 }
 
 // One start: the milliseconds from the request to the first frame, or -1.
-double measure(const std::vector<std::string> &args, const std::string &trace)
+// probe: preloaded into the started program, unless empty.
+double measure(
+    const std::vector<std::string> &args, const std::string &trace, const std::string &probe = {})
 {
     (void)unlink(trace.c_str());
-    setenv("ZDECLARATIVECACHE_TRACE", trace.c_str(), 1);
-    setenv("ZDECLARATIVECACHE_EXIT_AFTER_FRAME", "0", 1);
+    setenv("LAUNCHPROBE_TRACE", trace.c_str(), 1);
+    setenv("LAUNCHPROBE_EXIT_AFTER_FRAME", "0", 1);
+    if (!probe.empty()) {
+        setenv("LD_PRELOAD", probe.c_str(), 1);
+    }
     const long long start = now();
     const pid_t pid = spawn(args, "");
+    unsetenv("LD_PRELOAD");
     int status = 0;
     waitpid(pid, &status, 0);
-    unsetenv("ZDECLARATIVECACHE_TRACE");
-    unsetenv("ZDECLARATIVECACHE_EXIT_AFTER_FRAME");
+    unsetenv("LAUNCHPROBE_TRACE");
+    unsetenv("LAUNCHPROBE_EXIT_AFTER_FRAME");
     const std::string t = slurp(trace);
     const size_t at = t.find("first-frame ");
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || at == std::string::npos) {
@@ -84,15 +90,26 @@ double measure(const std::vector<std::string> &args, const std::string &trace)
     return (std::stoll(t.substr(at + 12)) - start) / 1e6;
 }
 
-bool waitReady(const std::string &log, size_t boosters)
+// Reads the daemon's reports up to the next ready booster, for at most 30 s.
+bool waitReady(int readyFd)
 {
-    for (int i = 0; i < 600; ++i) {
-        if (count(slurp(log), "booster y ready") >= boosters) {
-            return true;
+    std::string report;
+    const long long deadline = now() + 30000000000LL;
+    for (;;) {
+        const long long left = (deadline - now()) / 1000000;
+        pollfd p = { readyFd, POLLIN, 0 };
+        char c;
+        if (left <= 0 || poll(&p, 1, int(left)) <= 0 || read(readyFd, &c, 1) != 1) {
+            return false;
         }
-        usleep(50000);
+        if (c != '\n') {
+            report += c;
+        } else if (report.rfind("ready ", 0) == 0) {
+            return true;
+        } else {
+            report.clear();
+        }
     }
-    return false;
 }
 
 double median(std::vector<double> v)
@@ -105,24 +122,36 @@ double median(std::vector<double> v)
 
 int main(int argc, char **argv)
 {
-    if (argc != 7) {
-        fprintf(stderr, "usage: launch_bench FERRUND PLUGIN INVOKER GALLERY WORKDIR ROUNDS\n");
+    if (argc != 8) {
+        fprintf(
+            stderr, "usage: launch_bench FERRUND PLUGIN INVOKER GALLERY PROBE WORKDIR ROUNDS\n");
         return 2;
     }
-    const std::string ferrund = argv[1], plugin = argv[2], invoker = argv[3], gallery = argv[4], work = argv[5];
-    const int rounds = std::max(1, atoi(argv[6]));
+    const std::string ferrund = argv[1], plugin = argv[2], invoker = argv[3], gallery = argv[4],
+                      probe = argv[5];
+    const std::string work = argv[6];
+    const int rounds = std::max(1, atoi(argv[7]));
     const std::string log = work + "/daemon.log", trace = work + "/trace";
 
-    const pid_t daemon = spawn({ ferrund, "--debug", "--booster", plugin }, log);
-    size_t boosters = 1;
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0) {
+        perror("launch_bench: pipe");
+        return 1;
+    }
+    // Its boosters, and so the boosted galleries, inherit the probe.
+    setenv("LD_PRELOAD", probe.c_str(), 1);
+    const pid_t daemon
+        = spawn({ ferrund, "--debug", "--ready-fd", "3", "--booster", plugin }, log, ready[1]);
+    unsetenv("LD_PRELOAD");
+    close(ready[1]);
     std::vector<double> boosted, direct;
     // One start of each to fill the page cache; not counted.
-    bool ok = waitReady(log, boosters) && measure({ gallery }, trace) >= 0
+    bool ok = waitReady(ready[0]) && measure({ gallery }, trace, probe) >= 0
         && measure({ invoker, "-w", gallery }, trace) >= 0;
     for (int i = 0; ok && i < rounds; ++i) {
-        ok = waitReady(log, ++boosters);
+        ok = waitReady(ready[0]);
         const double b = ok ? measure({ invoker, "-w", gallery }, trace) : -1;
-        const double d = ok ? measure({ gallery }, trace) : -1;
+        const double d = ok ? measure({ gallery }, trace, probe) : -1;
         ok = ok && b >= 0 && d >= 0;
         boosted.push_back(b);
         direct.push_back(d);

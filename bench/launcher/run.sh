@@ -13,7 +13,7 @@ if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
 	cmake -S "$root" -B "$build" -G Ninja >/dev/null
 fi
 cmake --build "$build" --target launch_bench inplace ferrund ferrund-daemon ferrund-invoke \
-	yombabooster vitrelcomponentgallery >/dev/null
+	yombabooster vitrelcomponentgallery launchprobe >/dev/null
 # Outside /tmp, which the namespace replaces.
 work=$(mktemp -d "$build/launch-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -26,4 +26,5 @@ export XDG_RUNTIME_DIR=$work/runtime
 	-b "$root/launcher/gallery/componentgallery.qml" /usr/share/vitrelcomponentgallery/componentgallery.qml \
 	-- "$build/bench/launcher/launch_bench" "$build/launcher/ferrund/ferrund" \
 	"$build/launcher/yombabooster/libyombabooster.so" "$build/platform/ferrund/ferrund-invoke" \
-	"$build/launcher/gallery/vitrelcomponentgallery" "$work" "$rounds"
+	"$build/launcher/gallery/vitrelcomponentgallery" "$build/tests/launchprobe/liblaunchprobe.so" \
+	"$work" "$rounds"

@@ -2,6 +2,7 @@
 // ferrund: prepares the process and hands the command line to the launcher
 // library, which runs the launcher daemon.
 #include <dlfcn.h>
+#include <limits.h>
 #include <malloc.h>
 #include <stdbool.h>
 #include <stdio.h>
@@ -29,12 +30,23 @@ static const char *const preloads[] = {
 	"/usr/bin/unirun",
 };
 
+// Where long is wider than int, a plain cast would wrap a large value into
+// a small or negative one; clamp as strtol itself does at its own limits.
+static int saturate_int(long value)
+{
+	if (value > INT_MAX)
+		return INT_MAX;
+	if (value < INT_MIN)
+		return INT_MIN;
+	return (int)value;
+}
+
 static void tune_allocator(void)
 {
 	for (size_t i = 0; i < sizeof malloc_settings / sizeof malloc_settings[0]; i++) {
 		const char *value = getenv(malloc_settings[i].variable);
 		if (value)
-			(void)mallopt(malloc_settings[i].parameter, (int)strtol(value, NULL, 10));
+			(void)mallopt(malloc_settings[i].parameter, saturate_int(strtol(value, NULL, 10)));
 	}
 }
 

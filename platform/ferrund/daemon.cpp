@@ -2,6 +2,12 @@
 // The launcher daemon: loads the booster plug-ins, keeps one warmed booster
 // process per plug-in waiting on its socket, and starts a fresh one whenever
 // a booster has turned into an application.
+//
+// With --ready-fd FD the daemon reports on FD, one line each, when a booster
+// is ready to take a launch ("ready TYPE PID") and when it gives up a booster
+// that died at start ("failed TYPE"); it then no longer listens on that
+// booster's socket, so that invokers are refused at once instead of waiting
+// for a booster that will not come.
 #include "booster.h"
 #include "logger.h"
 #include "singleinstance.h"
@@ -10,7 +16,9 @@
 #include <algorithm>
 #include <utility>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,6 +69,7 @@ struct Child {
 
 struct Options {
     std::vector<std::string> boosters;
+    int readyFd = -1;
     bool bootMode = false;
     bool help = false;
     bool bad = false;
@@ -73,6 +82,16 @@ Options parseOptions(int argc, char **argv)
         const std::string a = argv[i];
         if (a == "--booster" && i + 1 < argc) {
             o.boosters.push_back(argv[++i]);
+        } else if (a == "--ready-fd" && i + 1 < argc) {
+            char *end;
+            const long fd = strtol(argv[++i], &end, 10);
+            if (*argv[i] == '\0' || *end != '\0' || fd < 0 || fd > INT_MAX
+                || fcntl(int(fd), F_GETFD) < 0) {
+                Logger::logError("ferrund: bad readiness descriptor %s", argv[i]);
+                o.bad = true;
+            } else {
+                o.readyFd = int(fd);
+            }
         } else if (a == "--boot-mode") {
             o.bootMode = true;
         } else if (a == "--debug") {
@@ -89,11 +108,13 @@ Options parseOptions(int argc, char **argv)
 
 void printUsage()
 {
-    printf("Usage: ferrund [--booster PLUGIN]... [--boot-mode] [--debug] [--help]\n"
+    printf("Usage: ferrund [--booster PLUGIN]... [--ready-fd FD] [--boot-mode] [--debug] [--help]\n"
            "Keeps a warmed booster process waiting on the socket of each booster\n"
            "plug-in (default: every plug-in in %s) and starts the\n"
-           "applications that invokers ask for in them.\n",
-           BoosterDir);
+           "applications that invokers ask for in them. With --ready-fd, writes\n"
+           "\"ready TYPE PID\" to FD whenever a booster is ready and \"failed TYPE\"\n"
+           "when a booster died at start and its socket is given up.\n",
+        BoosterDir);
 }
 
 std::vector<std::string> defaultBoosters()
@@ -151,8 +172,11 @@ bool loadPlugin(const std::string &path, Plugin &plugin)
 class Daemon
 {
 public:
-    Daemon(int argc, char **argv, bool bootMode)
-        : m_argc(argc), m_argv(argv), m_bootMode(bootMode)
+    Daemon(int argc, char **argv, bool bootMode, int readyFd)
+        : m_argc(argc)
+        , m_argv(argv)
+        , m_bootMode(bootMode)
+        , m_readyFd(readyFd)
     {
     }
 
@@ -164,12 +188,15 @@ private:
     int msUntilNextSpawn() const;
     [[noreturn]] void runBooster(size_t plugin, int pipeFd);
     void handleChildMessage(Child &child);
+    void giveUp(Plugin &plugin);
+    void report(const char *format, ...) __attribute__((format(printf, 2, 3)));
     void reap();
     void stop();
 
     int m_argc;
     char **m_argv;
     bool m_bootMode;
+    int m_readyFd;
     std::vector<Plugin> m_plugins;
     std::vector<Child> m_children;
     std::vector<std::pair<long long, size_t>> m_pendingSpawns; // due time, plug-in
@@ -313,15 +340,21 @@ void Daemon::spawn(size_t plugin)
 void Daemon::runBooster(size_t plugin, int pipeFd)
 {
     (void)close(m_signalFd);
+    if (m_readyFd >= 0) {
+        (void)close(m_readyFd);
+        (void)signal(SIGPIPE, SIG_DFL);
+    }
     for (const Child &c : m_children) {
         (void)close(c.pipeFd);
     }
     m_locks.forget();
+    // Another booster's socket must close when the daemon gives it up.
+    const Plugin &p = m_plugins[plugin];
+    m_sockets.closeOthers(p.socketName);
     sigprocmask(SIG_UNBLOCK, &m_signals, nullptr);
     // A waiting booster is of no use without its daemon; the booster lifts
     // this once it has become an application.
     (void)prctl(PR_SET_PDEATHSIG, SIGTERM);
-    const Plugin &p = m_plugins[plugin];
     Booster *booster = p.create();
     booster->initialize(m_argc, m_argv, pipeFd, p.listenFd, &m_locks, m_bootMode);
     if (!booster->warmUp()) {
@@ -344,6 +377,7 @@ void Daemon::handleChildMessage(Child &child)
     }
     if (n == 1 && message == 'R') {
         Logger::logDebug("ferrund: booster %c ready, pid %d", m_plugins[child.plugin].type, int(child.pid));
+        report("ready %c %d\n", m_plugins[child.plugin].type, int(child.pid));
         return;
     }
     if (n == 1 && message == 'L') {
@@ -363,11 +397,36 @@ void Daemon::handleChildMessage(Child &child)
     }
     if (time(nullptr) - child.started < MinimumLifeSeconds) {
         Logger::logError("ferrund: booster %c died at start; not restarting it", p.type);
-        p.failed = true;
+        giveUp(p);
         return;
     }
     Logger::logError("ferrund: booster %c died; restarting it", p.type);
     spawn(child.plugin);
+}
+
+void Daemon::giveUp(Plugin &plugin)
+{
+    plugin.failed = true;
+    // Invokers queued on the socket are refused as it closes.
+    m_sockets.closeSocket(plugin.socketName);
+    plugin.listenFd = -1;
+    m_locks.unlock(plugin.socketName + ".lock");
+    report("failed %c\n", plugin.type);
+}
+
+void Daemon::report(const char *format, ...)
+{
+    if (m_readyFd < 0) {
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    // A reader that has gone away only ends the reports.
+    if (vdprintf(m_readyFd, format, args) < 0) {
+        (void)close(m_readyFd);
+        m_readyFd = -1;
+    }
+    va_end(args);
 }
 
 void Daemon::reap()
@@ -416,6 +475,11 @@ int main(int argc, char **argv)
         return 1;
     }
     const std::vector<std::string> paths = options.boosters.empty() ? defaultBoosters() : options.boosters;
-    Daemon daemon(argc, argv, options.bootMode);
+    if (options.readyFd >= 0) {
+        (void)fcntl(options.readyFd, F_SETFD, FD_CLOEXEC);
+        // The reports must not end the daemon when their reader is gone.
+        (void)signal(SIGPIPE, SIG_IGN);
+    }
+    Daemon daemon(argc, argv, options.bootMode, options.readyFd);
     return daemon.exec(paths);
 }

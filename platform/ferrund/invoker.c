@@ -4,17 +4,24 @@
 
 #include <errno.h>
 #include <limits.h>
+#include <poll.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
 
 #define FAILURE 125
+// Long enough for a booster that is still warming up on a busy device.
+#define DEFAULT_TIMEOUT_SECONDS 30
 
 extern char **environ;
+
+static int timeout_seconds = DEFAULT_TIMEOUT_SECONDS;
 
 struct buffer {
 	char *data;
@@ -81,11 +88,38 @@ static char *resolve_program(const char *name)
 	return NULL;
 }
 
-static int read_fully(int fd, void *data, size_t size)
+static long long now_ms(void)
+{
+	struct timespec ts;
+
+	clock_gettime(CLOCK_MONOTONIC, &ts);
+	return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
+// Waits for events on fd until deadline (milliseconds of now_ms, or -1 for
+// no limit); 0 when they came, -1 when the time ran out.
+static int wait_for(int fd, short events, long long deadline)
+{
+	for (;;) {
+		long long left = deadline < 0 ? -1 : deadline - now_ms();
+		if (deadline >= 0 && left <= 0)
+			return -1;
+		struct pollfd p = { .fd = fd, .events = events };
+		int r = poll(&p, 1, left > INT_MAX ? INT_MAX : (int)left);
+		if (r > 0)
+			return 0;
+		if (r < 0 && errno != EINTR)
+			return -1;
+	}
+}
+
+static int read_fully(int fd, void *data, size_t size, long long deadline)
 {
 	char *p = data;
 
 	while (size > 0) {
+		if (wait_for(fd, POLLIN, deadline) != 0)
+			return -1;
 		ssize_t n = read(fd, p, size);
 		if (n < 0 && errno == EINTR)
 			continue;
@@ -97,11 +131,12 @@ static int read_fully(int fd, void *data, size_t size)
 	return 0;
 }
 
-static int read_message(int fd, const char *magic, uint32_t *value)
+static int read_message(int fd, const char *magic, uint32_t *value, long long deadline)
 {
 	char message[8];
 
-	if (read_fully(fd, message, sizeof message) != 0 || memcmp(message, magic, 4) != 0)
+	if (read_fully(fd, message, sizeof message, deadline) != 0 ||
+	    memcmp(message, magic, 4) != 0)
 		return -1;
 	memcpy(value, message + 4, sizeof *value);
 	return 0;
@@ -109,10 +144,54 @@ static int read_message(int fd, const char *magic, uint32_t *value)
 
 static void usage(void)
 {
-	fprintf(stderr, "Usage: ferrund-invoke [-w] [-s SOCKET] PROGRAM [ARGUMENT]...\n"
-			"  -w  wait for the program and exit with its status\n"
-			"  -s  the booster's socket (default /tmp/boosty)\n");
+	fprintf(stderr,
+		"Usage: ferrund-invoke [-w] [-s SOCKET] [-t SECONDS] PROGRAM [ARGUMENT]...\n"
+		"  -w  wait for the program and exit with its status\n"
+		"  -s  the booster's socket (default /tmp/boosty)\n"
+		"  -t  give up when no booster has taken the request in this time (default %d)\n",
+		DEFAULT_TIMEOUT_SECONDS);
 	exit(FAILURE);
+}
+
+static int parse_seconds(const char *text)
+{
+	char *end;
+	errno = 0;
+	long seconds = strtol(text, &end, 10);
+
+	if (errno || end == text || *end || seconds < 1 || seconds > 24 * 3600)
+		usage();
+	return (int)seconds;
+}
+
+static void fail_timeout(void)
+{
+	fprintf(stderr, "ferrund-invoke: no booster took the launch request within %d s\n",
+		timeout_seconds);
+	exit(FAILURE);
+}
+
+// Connects within the time left: a booster that does not accept leaves the
+// connection queued, and once the queue is full connect itself would block.
+static int connect_booster(const char *socket_path, long long deadline)
+{
+	struct sockaddr_un addr = { .sun_family = AF_UNIX };
+	if (strlen(socket_path) >= sizeof addr.sun_path)
+		fail("socket path too long");
+	strcpy(addr.sun_path, socket_path);
+	int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+	if (fd < 0)
+		fail("cannot connect to the booster");
+	long long left = deadline - now_ms();
+	struct timeval limit = { .tv_sec = left / 1000, .tv_usec = (left % 1000) * 1000 };
+	if (setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0)
+		fail("cannot connect to the booster");
+	if (connect(fd, (struct sockaddr *)&addr, sizeof addr) != 0) {
+		if (errno == EAGAIN || errno == EINPROGRESS)
+			fail_timeout();
+		fail("cannot connect to the booster");
+	}
+	return fd;
 }
 
 int main(int argc, char **argv)
@@ -121,11 +200,13 @@ int main(int argc, char **argv)
 	uint32_t flags = 0;
 	int opt;
 
-	while ((opt = getopt(argc, argv, "+ws:")) != -1) {
+	while ((opt = getopt(argc, argv, "+ws:t:")) != -1) {
 		if (opt == 'w')
 			flags |= FERRUND_WAIT_EXIT;
 		else if (opt == 's')
 			socket_path = optarg;
+		else if (opt == 't')
+			timeout_seconds = parse_seconds(optarg);
 		else
 			usage();
 	}
@@ -157,17 +238,15 @@ int main(int argc, char **argv)
 		append_string(&request, environ[i]);
 	append_string(&request, cwd);
 
-	struct sockaddr_un addr = { .sun_family = AF_UNIX };
-	if (strlen(socket_path) >= sizeof addr.sun_path)
-		fail("socket path too long");
-	strcpy(addr.sun_path, socket_path);
-	int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-	if (fd < 0 || connect(fd, (struct sockaddr *)&addr, sizeof addr) != 0)
-		fail("cannot connect to the booster");
+	const long long deadline = now_ms() + timeout_seconds * 1000LL;
+	int fd = connect_booster(socket_path, deadline);
 	size_t done = 0;
 	while (done < request.size) {
-		ssize_t n = send(fd, request.data + done, request.size - done, MSG_NOSIGNAL);
-		if (n < 0 && errno == EINTR)
+		if (wait_for(fd, POLLOUT, deadline) != 0)
+			fail_timeout();
+		ssize_t n =
+		    send(fd, request.data + done, request.size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+		if (n < 0 && (errno == EINTR || errno == EAGAIN))
 			continue;
 		if (n <= 0)
 			fail("cannot send the launch request");
@@ -177,11 +256,14 @@ int main(int argc, char **argv)
 	free(program);
 
 	uint32_t value;
-	if (read_message(fd, FERRUND_MAGIC_ACCEPT, &value) != 0)
+	if (wait_for(fd, POLLIN, deadline) != 0)
+		fail_timeout();
+	if (read_message(fd, FERRUND_MAGIC_ACCEPT, &value, deadline) != 0)
 		fail("the booster refused the launch request");
 	if (!(flags & FERRUND_WAIT_EXIT))
 		return 0;
-	if (read_message(fd, FERRUND_MAGIC_EXIT, &value) != 0)
+	// The application may run for as long as it likes.
+	if (read_message(fd, FERRUND_MAGIC_EXIT, &value, -1) != 0)
 		fail("the application ended without an exit status");
 	return (int)(value & 0xff);
 }

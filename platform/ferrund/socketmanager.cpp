@@ -50,6 +50,29 @@ int SocketManager::findSocket(const std::string &path) const
     return it == m_sockets.end() ? -1 : it->second;
 }
 
+void SocketManager::closeSocket(const std::string &path)
+{
+    const auto it = m_sockets.find(path);
+    if (it == m_sockets.end()) {
+        return;
+    }
+    (void)close(it->second);
+    (void)unlink(path.c_str());
+    m_sockets.erase(it);
+}
+
+void SocketManager::closeOthers(const std::string &keep)
+{
+    for (auto it = m_sockets.begin(); it != m_sockets.end();) {
+        if (it->first == keep) {
+            ++it;
+            continue;
+        }
+        (void)close(it->second);
+        it = m_sockets.erase(it);
+    }
+}
+
 void SocketManager::closeAll(bool unlinkFiles)
 {
     for (const auto &s : m_sockets) {

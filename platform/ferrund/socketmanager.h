@@ -18,6 +18,11 @@ public:
     int initSocket(const std::string &path);
     // The descriptor listening on path, or -1.
     int findSocket(const std::string &path) const;
+    // Closes the socket on path and removes its file.
+    void closeSocket(const std::string &path);
+    // Closes every socket but the one on keep, leaving the files; for a
+    // child process.
+    void closeOthers(const std::string &keep);
     // Closes every socket; with unlinkFiles also removes the socket files.
     void closeAll(bool unlinkFiles);
 

@@ -1,15 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "zdeclarativecache.h"
-#include "framewatcher_p.h"
 
 #include <QApplication>
-#include <QByteArray>
-#include <QFile>
 #include <QFileInfo>
 #include <QQuickWidget>
-#include <QTextStream>
-
-#include <ctime>
 
 namespace {
 
@@ -25,25 +19,6 @@ QApplication *s_application = nullptr;
 QQuickWidget *s_view = nullptr;
 
 } // namespace
-
-qint64 ZDeclarativeCacheTrace::now()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-void ZDeclarativeCacheTrace::write(const QString &line)
-{
-    const QString path = qEnvironmentVariable("ZDECLARATIVECACHE_TRACE");
-    if (path.isEmpty()) {
-        return;
-    }
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        QTextStream(&file) << line << '\n';
-    }
-}
 
 QQuickWidget *ZDeclarativeCache::populate()
 {
@@ -62,7 +37,6 @@ QQuickWidget *ZDeclarativeCache::populate()
 QApplication *ZDeclarativeCache::qApplication(int &argc, char **argv)
 {
     if (!s_application) {
-        ZDeclarativeCacheTrace::write(QStringLiteral("qApplication new"));
         return new QApplication(argc, argv);
     }
     s_argc = qMin(argc, MaxArguments);
@@ -75,7 +49,6 @@ QApplication *ZDeclarativeCache::qApplication(int &argc, char **argv)
     }
     QApplication *application = s_application;
     s_application = nullptr;
-    ZDeclarativeCacheTrace::write(QStringLiteral("qApplication cached"));
     return application;
 }
 
@@ -83,11 +56,5 @@ QQuickWidget *ZDeclarativeCache::qDeclarativeView()
 {
     QQuickWidget *view = s_view;
     s_view = nullptr;
-    ZDeclarativeCacheTrace::write(view ? QStringLiteral("qDeclarativeView cached")
-                                       : QStringLiteral("qDeclarativeView new"));
-    if (!view) {
-        view = new QQuickWidget;
-    }
-    FrameWatcher::watch(view);
-    return view;
+    return view ? view : new QQuickWidget;
 }

@@ -7,16 +7,6 @@ class QQuickWidget;
 // Pre-created toolkit objects for QML applications. A booster fills the
 // cache before any launch; an application started in the boosted process
 // then takes the warmed objects instead of creating its own.
-//
-// For tests and measurements, the view that is handed out reads three
-// environment variables: ZDECLARATIVECACHE_TRACE names a file to which the
-// cache appends what it handed out and when the view showed its first frame,
-// ZDECLARATIVECACHE_GRAB names a PNG file that receives the first frame, and
-// ZDECLARATIVECACHE_EXIT_AFTER_FRAME=N ends the event loop with N after it.
-// With the trace, the first frame also records the view's geometry, window
-// state, resize mode and paint attributes, and the values of the root
-// object's properties named, comma-separated, in
-// ZDECLARATIVECACHE_TRACE_PROPERTIES.
 class ZDeclarativeCache
 {
 public:

@@ -230,6 +230,14 @@ TEST_F(Ferrund, TunesTheAllocatorInTableOrder)
         { { { "MALLOC_PERTURB_", "" } }, "-6 0\n" },          // set but empty
         { { { "MALLOC_MMAP_MAX_", "-5" } }, "-4 -5\n" },
         { { { "MALLOC_TRIM_THRESHOLD_", " 010" } }, "-1 10\n" }, // base 10, blanks skipped
+        // Values beyond int saturate on every width instead of wrapping.
+        { { { "MALLOC_TOP_PAD_", "2147483647" } }, "-2 2147483647\n" },
+        { { { "MALLOC_TOP_PAD_", "2147483648" } }, "-2 2147483647\n" },
+        { { { "MALLOC_TOP_PAD_", "4294967297" } }, "-2 2147483647\n" },
+        { { { "MALLOC_TOP_PAD_", "99999999999999999999999" } }, "-2 2147483647\n" }, // beyond long too
+        { { { "MALLOC_MMAP_MAX_", "-2147483648" } }, "-4 -2147483648\n" },
+        { { { "MALLOC_MMAP_MAX_", "-2147483649" } }, "-4 -2147483648\n" },
+        { { { "MALLOC_MMAP_MAX_", "-18446744073709551617" } }, "-4 -2147483648\n" },
     };
     for (const Case &c : cases) {
         qk::RunOptions o;

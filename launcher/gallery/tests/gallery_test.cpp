@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The gallery started directly, offscreen: its modes, its QML file lookup
-// and its exit statuses, observed through the cache's first-frame trace.
+// and its exit statuses, observed through the trace of the preloaded probe.
 #include "qktest.h"
 
 #include <gtest/gtest.h>
@@ -77,11 +77,13 @@ protected:
         o.env["XDG_RUNTIME_DIR"] = m_runtime;
         o.env["QT_QPA_PLATFORM"] = "offscreen";
         o.env["QT_QUICK_BACKEND"] = "software";
-        o.env["ASAN_OPTIONS"] = "detect_leaks=0";
-        o.env["ZDECLARATIVECACHE_TRACE"] = m_dir.file("trace");
-        o.env["ZDECLARATIVECACHE_TRACE_PROPERTIES"] = "_desktop,origin";
-        if (!o.env.count("ZDECLARATIVECACHE_EXIT_AFTER_FRAME")) {
-            o.env["ZDECLARATIVECACHE_EXIT_AFTER_FRAME"] = "4";
+        // The sanitizer runtime would otherwise insist on coming first.
+        o.env["ASAN_OPTIONS"] = "detect_leaks=0:verify_asan_link_order=0";
+        o.env["LD_PRELOAD"] = LAUNCHPROBE_PATH;
+        o.env["LAUNCHPROBE_TRACE"] = m_dir.file("trace");
+        o.env["LAUNCHPROBE_PROPERTIES"] = "_desktop,origin";
+        if (!o.env.count("LAUNCHPROBE_EXIT_AFTER_FRAME")) {
+            o.env["LAUNCHPROBE_EXIT_AFTER_FRAME"] = "4";
         }
         o.timeoutSeconds = 30;
         return qk::run(argv, o);
@@ -137,8 +139,8 @@ TEST_F(Gallery, ModesFollowTheExactOptions)
         EXPECT_EQ(r.status, 4) << name << "the event loop's result is the status\n" << r.err;
         EXPECT_EQ(r.err, "") << name;
         const std::vector<std::string> expected = {
-            "qApplication new",
-            "qDeclarativeView new",
+            "application new",
+            "view new",
             "first-frame",
             c.view,
             c.desktop ? "property _desktop=true" : "property _desktop=(none)",
@@ -181,13 +183,14 @@ TEST_F(Gallery, UnreadableMainFileEndsWithStatusOneWithoutEventLoop)
     };
     for (const Case &c : cases) {
         // Nothing would end an event loop: no exit after a frame.
-        const qk::RunResult r = run(c.args, c.system, c.beside, { { "ZDECLARATIVECACHE_EXIT_AFTER_FRAME", "" } });
+        const qk::RunResult r
+            = run(c.args, c.system, c.beside, { { "LAUNCHPROBE_EXIT_AFTER_FRAME", "" } });
         EXPECT_EQ(r.status, 1) << c.name;
         EXPECT_FALSE(r.signaled) << c.name;
         const std::vector<std::string> err = lines(r.err);
         ASSERT_FALSE(err.empty()) << c.name;
         EXPECT_EQ(err.back(), "Unable to read main qml file") << c.name;
-        const std::vector<std::string> expected = { "qApplication new", "qDeclarativeView new" };
+        const std::vector<std::string> expected = { "application new", "view new" };
         EXPECT_EQ(trace(), expected) << c.name << ": never shown";
     }
 }
@@ -196,7 +199,7 @@ TEST_F(Gallery, ScreenshotShowsTheComponents)
 {
     const std::string png = m_dir.file("gallery.png");
     const qk::RunResult r = run({}, qk::readFile(GALLERY_QML), "",
-                                { { "ZDECLARATIVECACHE_GRAB", png }, { "ZDECLARATIVECACHE_EXIT_AFTER_FRAME", "0" } });
+        { { "LAUNCHPROBE_GRAB", png }, { "LAUNCHPROBE_EXIT_AFTER_FRAME", "0" } });
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "") << "the gallery's QML loads without warnings";
     const std::vector<std::string> t = trace();

@@ -5,30 +5,32 @@
 set -u
 ferrund=$1 invoke=$2 booster=$3 app=$4 notelf=$5 out=$6
 
+# The daemon reports each booster that is ready on descriptor 3, a pipe that
+# this script reads.
+mkfifo "$out/ready"
+DISPLAY=:0 "$ferrund" --debug --ready-fd 3 --booster "$booster" 3> "$out/ready" \
+	> "$out/daemon.out" 2> "$out/daemon.log" &
+daemon=$!
+exec 4< "$out/ready"
+
+# Waits up to 30 s for the next report, which must be a ready booster.
 ready()
 {
-	for _ in $(seq 600); do
-		[ "$(grep -c 'booster t ready' "$out/daemon.log")" -ge "$1" ] && return 0
-		sleep 0.05
-	done
-	echo "booster not ready"
-	exit 1
+	read -r -t 30 -u 4 report && [ "${report%% *}" = ready ] || { echo "booster not ready"; exit 1; }
 }
 
-DISPLAY=:0 "$ferrund" --debug --booster "$booster" > "$out/daemon.out" 2> "$out/daemon.log" &
-daemon=$!
-ready 1
+ready
 mkdir -p /tmp/work
 cd /tmp/work
 APP_MARK=from-invoker "$invoke" -s "$TESTBOOSTER_SOCKET" -w "$app" 7 "two words"
 echo "waited=$?"
-ready 2
+ready
 "$invoke" -s "$TESTBOOSTER_SOCKET" "$app" 0
 echo "not waiting=$?"
-ready 3
+ready
 "$invoke" -s "$TESTBOOSTER_SOCKET" -w "$notelf"
 echo "not loadable=$?"
-ready 4
+ready
 DISPLAY=:0 "$ferrund" --booster "$booster" > /dev/null 2> "$out/second.log"
 echo "second daemon=$?"
 kill -TERM "$daemon"

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The launcher library's daemon, entered through ferrund with a booster
 // plug-in that needs no toolkit: launches, exit statuses, the replacement of
-// used boosters, the single daemon per socket, and its command line.
+// used boosters, the single daemon per socket, a booster that dies at start,
+// and its command line.
 #include "qktest.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,50 @@ TEST_F(Daemon, LaunchesInBoostersAndReplacesThem)
                                                       "ferrund: no booster to run\n");
 }
 
+TEST_F(Daemon, RefusesInvokersAtOnceWhenABoosterDiedAtStart)
+{
+    // Without a booster that could take it, a request must not wait in the
+    // socket's queue: the daemon gives the socket of u up once it has
+    // reported the failure, no other booster keeps it open, and the invoker
+    // fails to connect well before its limit. Booster t goes on serving.
+    const char *const session = R"(
+        mkfifo "$1/ready"
+        TESTBOOSTER_U_SOCKET=/tmp/testboosty-u TESTBOOSTER_U_DIE_AT_START=1 DISPLAY=:0 \
+            "$2" --ready-fd 3 --booster "$4" --booster "$5" 3> "$1/ready" > /dev/null 2> "$1/daemon.log" &
+        daemon=$!
+        exec 4< "$1/ready"
+        read -r -t 30 -u 4 first
+        read -r -t 30 -u 4 second
+        printf '%s\n' "$first" "$second" | sed 's/ [0-9]*$//' | sort
+        t=$(printf '%s\n' "$first" "$second" | sed -n 's/^ready t //p')
+        "$3" -t 30 -s /tmp/testboosty-u "$6"
+        echo "invoker=$?"
+        [ -e /tmp/testboosty-u ] && echo "socket left" || echo "socket removed"
+        for fd in /proc/$t/fd/*; do readlink "$fd"; done | sed -n 's/^socket:\[\([0-9]*\)\]$/\1/p' |
+            while read -r inode; do awk -v i="$inode" '$7 == i { print $8 }' /proc/net/unix; done |
+            sort | tr '\n' ' ' | sed 's/^/sockets of t: /; s/ $/\n/'
+        "$3" -t 30 -s "$TESTBOOSTER_SOCKET" -w "$6" 3
+        echo "t serves=$?"
+        kill -TERM "$daemon"
+        wait "$daemon"
+        echo "daemon=$?"
+    )";
+    const qk::RunResult r = inNamespace({ "bash", "-c", session, "session", m_dir.path(),
+        FERRUND_PATH, INVOKER_PATH, TESTBOOSTER_PATH, TESTBOOSTER_U_PATH, TESTAPP_PATH });
+    const std::string log = qk::readFile(m_dir.file("daemon.log"));
+    EXPECT_EQ(r.out,
+        "failed u\n"
+        "ready t\n"
+        "invoker=125\n"
+        "socket removed\n"
+        "sockets of t: /tmp/testboosty\n"
+        "t serves=3\n"
+        "daemon=0\n")
+        << log;
+    EXPECT_EQ(r.err, "ferrund-invoke: cannot connect to the booster\n");
+    EXPECT_EQ(log, "ferrund: booster u died at start; not restarting it\n");
+}
+
 TEST_F(Daemon, CommandLine)
 {
     struct Case {
@@ -79,8 +124,12 @@ TEST_F(Daemon, CommandLine)
         { { "--help" }, "Usage: ferrund [--booster PLUGIN]...", "" },
         { { "-h", "--bogus" }, "Usage: ferrund", "ferrund: unknown argument --bogus\n" },
         { { "--bogus" }, "", "ferrund: unknown argument --bogus\n" },
+        { { "--ready-fd", "x" }, "", "ferrund: bad readiness descriptor x\n" },
+        { { "--ready-fd", "" }, "", "ferrund: bad readiness descriptor \n" },
+        { { "--ready-fd", "99" }, "", "ferrund: bad readiness descriptor 99\n" }, // not open
         { { "--booster", FERRUND_LIBRARY }, "",
-          std::string("ferrund: ") + FERRUND_LIBRARY + " is not a booster plug-in\nferrund: no booster to run\n" },
+            std::string("ferrund: ") + FERRUND_LIBRARY
+                + " is not a booster plug-in\nferrund: no booster to run\n" },
     };
     for (const Case &c : cases) {
         std::vector<std::string> command = { "env", "DISPLAY=:0", FERRUND_PATH };

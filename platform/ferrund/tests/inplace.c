@@ -4,10 +4,12 @@
 //
 //   inplace [-b SOURCE TARGET]... [--] PROGRAM [ARGUMENT]...
 //
-// /tmp is a fresh tmpfs. The directory of each TARGET is made writable by an
-// overlay (upper layer in that tmpfs) on its nearest existing ancestor, the
-// missing directories and an empty TARGET are created there, and SOURCE is
-// bind-mounted on it.
+// /tmp is a fresh tmpfs, in which the build and source trees of this build
+// stay visible at their places if they lie under /tmp (the programs, scripts
+// and test directories are there). The directory of each TARGET is made
+// writable by an overlay (upper layer in that tmpfs) on its nearest existing
+// ancestor, the missing directories and an empty TARGET are created there,
+// and SOURCE is bind-mounted on it.
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -21,6 +23,9 @@
 #include <unistd.h>
 
 #define MAX_BINDS 32
+
+static const char *const kept_dirs[] = { INPLACE_BUILD_DIR, INPLACE_SOURCE_DIR };
+#define KEPT_COUNT (sizeof kept_dirs / sizeof kept_dirs[0])
 
 static char overlaid[MAX_BINDS][PATH_MAX];
 static int overlay_count;
@@ -78,6 +83,11 @@ static void make_writable(const char *dir)
 	snprintf(overlaid[overlay_count++], PATH_MAX, "%s", ancestor);
 }
 
+static int under_tmp(const char *path)
+{
+	return strncmp(path, "/tmp/", 5) == 0;
+}
+
 static void make_dirs(const char *dir)
 {
 	char path[PATH_MAX];
@@ -93,6 +103,18 @@ static void make_dirs(const char *dir)
 	}
 	if (mkdir(path, 0755) != 0 && errno != EEXIST)
 		die("mkdir", path);
+}
+
+// Puts a directory held open from before the new /tmp back at its path.
+static void restore_dir(const char *path, int fd)
+{
+	char source[64];
+
+	make_dirs(path);
+	snprintf(source, sizeof source, "/proc/self/fd/%d", fd);
+	if (mount(source, path, NULL, MS_BIND | MS_REC, NULL) != 0)
+		die("bind", path);
+	close(fd);
 }
 
 int main(int argc, char **argv)
@@ -131,8 +153,21 @@ int main(int argc, char **argv)
 		if (sources[b] < 0)
 			die("open", source_paths[b]);
 	}
+	int kept[KEPT_COUNT];
+	for (size_t k = 0; k < KEPT_COUNT; k++) {
+		kept[k] = -1;
+		if (!under_tmp(kept_dirs[k]))
+			continue;
+		kept[k] = open(kept_dirs[k], O_PATH | O_DIRECTORY | O_CLOEXEC);
+		if (kept[k] < 0)
+			die("open", kept_dirs[k]);
+	}
 	if (mount("tmpfs", "/tmp", "tmpfs", 0, "mode=1777") != 0)
 		die("tmpfs", "/tmp");
+	for (size_t k = 0; k < KEPT_COUNT; k++) {
+		if (kept[k] >= 0)
+			restore_dir(kept_dirs[k], kept[k]);
+	}
 	for (int b = 0; b < count; b++) {
 		char dir[PATH_MAX], source[64];
 		snprintf(dir, sizeof dir, "%s", targets[b]);

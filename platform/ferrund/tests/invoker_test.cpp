@@ -156,6 +156,76 @@ TEST(Invoker, SendsTheRequestOfTheProtocol)
     }
 }
 
+// A listening socket that nobody accepts on, as when no booster waits on it.
+class DeafSocket
+{
+public:
+    DeafSocket(const std::string &path, int backlog, bool queueFull)
+    {
+        m_fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr = {};
+        addr.sun_family = AF_UNIX;
+        strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+        EXPECT_EQ(bind(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+        EXPECT_EQ(listen(m_fd, backlog), 0);
+        if (queueFull) {
+            m_queued = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            EXPECT_EQ(connect(m_queued, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+        }
+    }
+    ~DeafSocket()
+    {
+        if (m_queued >= 0) {
+            close(m_queued);
+        }
+        close(m_fd);
+    }
+
+private:
+    int m_fd;
+    int m_queued = -1;
+};
+
+TEST(Invoker, GivesUpWhenNoBoosterTakesTheRequest)
+{
+    struct Case
+    {
+        const char *name;
+        bool queueFull;
+        size_t environmentBytes;
+    };
+    const Case cases[] = {
+        { "queued, no answer", false, 0 },
+        { "queue full, connect would block", true, 0 },
+        { "request larger than the socket buffers", false, 1u << 20 },
+    };
+    for (const Case &c : cases) {
+        qk::TempDir dir;
+        const std::string socketPath = dir.file("s");
+        DeafSocket deaf(socketPath, c.queueFull ? 0 : 16, c.queueFull);
+        qk::RunOptions o;
+        o.clearEnv = true;
+        for (size_t i = 0; i * 60000 < c.environmentBytes; ++i) {
+            o.env["BIG" + std::to_string(i)] = std::string(60000, 'x');
+        }
+        o.timeoutSeconds = 20;
+        const qk::RunResult r
+            = qk::run({ INVOKER_PATH, "-w", "-t", "1", "-s", socketPath, "/bin/true" }, o);
+        EXPECT_EQ(r.status, 125) << c.name;
+        EXPECT_EQ(r.err, "ferrund-invoke: no booster took the launch request within 1 s\n")
+            << c.name;
+    }
+}
+
+TEST(Invoker, RejectsABadTimeLimit)
+{
+    for (const char *limit : { "0", "-1", "x", "1x", "", "86401" }) {
+        const qk::RunResult r = qk::run({ INVOKER_PATH, "-t", limit, "/bin/true" });
+        EXPECT_EQ(r.status, 125) << limit;
+        EXPECT_EQ(r.err.rfind("Usage: ferrund-invoke", 0), 0u) << limit << ": " << r.err;
+    }
+}
+
 TEST(Invoker, FailsWithoutABooster)
 {
     qk::TempDir dir;

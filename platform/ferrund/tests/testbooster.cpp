@@ -1,21 +1,43 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // A booster plug-in without a toolkit, for the daemon's tests: it warms
-// nothing up and listens where TESTBOOSTER_SOCKET says.
+// nothing up and listens where PREFIX_SOCKET says; with PREFIX_DIE_AT_START
+// set it dies while warming up. PREFIX is TESTBOOSTER_PREFIX, and the type
+// letter TESTBOOSTER_TYPE, so that a test can load two different ones.
 #include <booster.h>
 
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
+
+#ifndef TESTBOOSTER_TYPE
+#define TESTBOOSTER_TYPE 't'
+#define TESTBOOSTER_PREFIX "TESTBOOSTER"
+#endif
 
 namespace {
 
-const std::string s_socket = getenv("TESTBOOSTER_SOCKET") ? getenv("TESTBOOSTER_SOCKET") : "/tmp/testboosty";
+std::string setting(const char *name, const char *fallback)
+{
+    const char *value = getenv((std::string(TESTBOOSTER_PREFIX "_") + name).c_str());
+    return value ? value : fallback;
+}
+
+const std::string s_socket = setting("SOCKET", "/tmp/testboosty");
+const std::string s_temporaryName = std::string("booster-") + TESTBOOSTER_TYPE;
 
 class TestBooster : public Booster
 {
 public:
-    char typeLetter() const override { return 't'; }
-    const char *temporaryName() const override { return "booster-t"; }
+    char typeLetter() const override { return TESTBOOSTER_TYPE; }
+    const char *temporaryName() const override { return s_temporaryName.c_str(); }
     const char *socketPath() const override { return s_socket.c_str(); }
+    bool warmUp() override
+    {
+        if (!setting("DIE_AT_START", "").empty()) {
+            _exit(1);
+        }
+        return true;
+    }
 };
 
 } // namespace
@@ -29,7 +51,7 @@ __attribute__((visibility("default"))) Booster *create()
 
 __attribute__((visibility("default"))) char type()
 {
-    return 't';
+    return TESTBOOSTER_TYPE;
 }
 
 __attribute__((visibility("default"))) const char *socketName()
@@ -39,7 +61,7 @@ __attribute__((visibility("default"))) const char *socketName()
 
 __attribute__((visibility("default"))) const char *temporaryProcessName()
 {
-    return "booster-t";
+    return s_temporaryName.c_str();
 }
 
 } // extern "C"
