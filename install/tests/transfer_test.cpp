@@ -308,6 +308,7 @@ TEST(Transfer, FullDiskIsAFailure)
     qk::writeFile(dir.file("src"), pattern(1 << 20), 0777);
     qk::RunOptions options;
     std::string mountPoint = small.path();
+    options.privateMounts = true;
     options.prepare = [mountPoint] {
         if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0)
             _exit(127);
@@ -364,6 +365,7 @@ TEST(Transfer, FileSystemWithoutAclsGetsTheModeByFchmod)
     qk::RunOptions options = traced();
     std::string mountPoint = plain.path();
     // ramfs keeps no extended attributes, so it refuses access ACLs
+    options.privateMounts = true;
     options.prepare = [mountPoint] {
         if (mount("ramfs", mountPoint.c_str(), "ramfs", 0, nullptr) != 0)
             _exit(127);
