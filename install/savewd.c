@@ -38,15 +38,22 @@ static bool link_trusted(const struct stat *link, const struct stat *parent)
 	return !others_write || link->st_uid == me || link->st_uid == parent->st_uid;
 }
 
-// Splits name, without its trailing slashes, into a new string holding the
-// parent directory and a pointer to the entry in it.
-static char *split_entry(const char *name, const char **entry)
+// A new copy of name without trailing slashes, which would make even an
+// open that does not follow links follow one.
+static char *without_trailing_slashes(const char *name)
 {
 	size_t len = strlen(name);
 
 	while (len > 1 && name[len - 1] == '/')
 		len--;
-	char *copy = checked_strndup(name, len);
+	return checked_strndup(name, len);
+}
+
+// Splits name, without its trailing slashes, into a new string holding the
+// parent directory and a new string holding the entry in it.
+static char *split_entry(const char *name, const char **entry)
+{
+	char *copy = without_trailing_slashes(name);
 	char *slash = strrchr(copy, '/');
 	if (!slash) {
 		*entry = checked_strdup(copy);
@@ -60,9 +67,12 @@ static char *split_entry(const char *name, const char **entry)
 
 int savewd_open_trusted(const char *dir, int flags)
 {
-	int fd = open_not_std(dir, flags | O_NOFOLLOW, 0);
+	char *bare = without_trailing_slashes(dir);
+	int fd = open_not_std(bare, flags | O_NOFOLLOW, 0);
 	// with O_DIRECTORY a link is refused as not a directory
 	int refused = errno;
+	free(bare);
+	errno = refused;
 	if (fd >= 0 || (refused != ELOOP && refused != ENOTDIR))
 		return fd;
 
@@ -108,16 +118,19 @@ int savewd_check_link(const char *name)
 {
 	const char *entry;
 	char *parent_name = split_entry(name, &entry);
+	char *bare = without_trailing_slashes(name);
 	struct stat link_st, parent_st;
 	int result = 0;
 
-	if (lstat(name, &link_st) == 0 && S_ISLNK(link_st.st_mode) &&
+	if (lstat(bare, &link_st) == 0 && S_ISLNK(link_st.st_mode) &&
 	    stat(parent_name, &parent_st) == 0 && !link_trusted(&link_st, &parent_st)) {
-		errno = EACCES;
 		result = -1;
 	}
+	free(bare);
 	free((char *)entry);
 	free(parent_name);
+	if (result)
+		errno = EACCES;
 	return result;
 }
 
@@ -190,8 +203,15 @@ int savewd_chdir(struct savewd *wd, const char *dir, int options, int open_outco
 		int flags = O_RDONLY | O_DIRECTORY | O_NOCTTY | O_NONBLOCK;
 		if (options & chdir_no_symlink)
 			flags |= O_NOFOLLOW;
-		fd = options & chdir_trusted_symlink ? savewd_open_trusted(dir, flags)
-						     : open_not_std(dir, flags, 0);
+		if (options & chdir_trusted_symlink) {
+			fd = savewd_open_trusted(dir, flags);
+		} else {
+			char *bare = without_trailing_slashes(dir);
+			fd = open_not_std(options & chdir_no_symlink ? bare : dir, flags, 0);
+			int e = errno;
+			free(bare);
+			errno = e;
+		}
 		if (open_outcome) {
 			open_outcome[0] = fd;
 			open_outcome[1] = fd < 0 ? errno : 0;
