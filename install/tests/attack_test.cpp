@@ -25,6 +25,7 @@ namespace {
 
 const std::string kInstall = INSTALL_PATH;
 const uid_t kNobody = 65534;
+const time_t kVictimTime = 1500000000;
 
 std::string msg(const std::string &text)
 {
@@ -122,6 +123,8 @@ protected:
         ASSERT_EQ(chmod(at("stage").c_str(), 0777), 0);
         qk::writeFile(at("src"), "new data", 0644);
         qk::writeFile(at("victim"), "secret", 0600);
+        struct timespec times[2] = { { kVictimTime, 0 }, { kVictimTime, 0 } };
+        ASSERT_EQ(utimensat(AT_FDCWD, at("victim").c_str(), times, 0), 0);
         ASSERT_EQ(mkdir(at("elsewhere").c_str(), 0700), 0);
         ASSERT_EQ(mkdir(at("elsewhere/b").c_str(), 0755), 0);
     }
@@ -174,7 +177,7 @@ protected:
         struct stat st = lstatOf(at("victim"));
         EXPECT_EQ(st.st_uid, 0u);
         EXPECT_EQ(st.st_mode & 07777, 0600u);
-        EXPECT_NE(st.st_mtim.tv_sec, 1000000000);
+        EXPECT_EQ(st.st_mtim.tv_sec, kVictimTime);
         EXPECT_EQ(qk::readFile(at("victim")), "secret");
     }
 };
@@ -193,25 +196,28 @@ TEST_F(Attack, OwnerModeAndTimesGoToTheNewFileNotToALinkSwappedIn)
     struct Case
     {
         std::vector<std::string> options;
+        std::string source;
         const char *call; // the program stops after it
         int status;
         std::string err;
     } cases[] = {
-        { { "-o", "65534", "-m", "644" }, "acl_set_fd", 0, "" },
-        { { "-p", "-o", "65534", "-m", "644" }, "acl_set_fd", 0, "" },
+        { { "-o", "65534", "-m", "644" }, "src", "acl_set_fd", 0, "" },
+        { { "-p", "-o", "65534", "-m", "644" }, "src", "acl_set_fd", 0, "" },
+        // times are set again after the copy for a source that is no file
+        { { "-p", "-o", "65534", "-m", "644" }, "/dev/null", "acl_set_fd", 0, "" },
         // the window is the whole strip run; the link is refused under the
         // message of the first step that needs the file
-        { { "-s", "-o", "65534", "-m", "644" }, "waitpid", 1,
+        { { "-s", "-o", "65534", "-m", "644" }, "src", "waitpid", 1,
             msg("cannot change ownership of `stage/f': Too many levels of symbolic links") },
-        { { "-s", "-p", "-m", "644" }, "waitpid", 1,
+        { { "-s", "-p", "-m", "644" }, "src", "waitpid", 1,
             msg("cannot set time stamps for `stage/f': Too many levels of symbolic links") },
-        { { "-s", "-m", "4755" }, "waitpid", 1,
+        { { "-s", "-m", "4755" }, "src", "waitpid", 1,
             msg("cannot change permissions of `stage/f': Too many levels of symbolic links") },
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.options[0] + " " + c.options[1]);
+        SCOPED_TRACE(c.options[0] + " " + c.options[1] + " " + c.source);
         std::vector<std::string> args = c.options;
-        args.insert(args.end(), { "src", "stage/f" });
+        args.insert(args.end(), { c.source, "stage/f" });
         std::string victim = at("victim");
         qk::RunResult r = raced(args, c.call, true, 1,
             [&] { return swapInLink(at("stage/f"), at("stage/aside"), victim); });
