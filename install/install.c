@@ -252,13 +252,12 @@ static int open_stripped(const struct copy_dest *dest)
 
 	if (fd < 0)
 		return -1;
-	if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-		int e = S_ISREG(st.st_mode) ? errno : EINVAL;
-		(void)close(fd);
-		errno = e;
-		return -1;
-	}
-	return fd;
+	int e = fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
+	if (e == 0)
+		return fd;
+	(void)close(fd);
+	errno = e;
+	return -1;
 }
 
 // Times, owner and mode go to the new file through its descriptor: its name

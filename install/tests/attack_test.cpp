@@ -235,6 +235,20 @@ TEST_F(Attack, OwnerModeAndTimesGoToTheNewFileNotToALinkSwappedIn)
     }
 }
 
+TEST_F(Attack, FileSwappedForAFifoDuringStripIsRefusedWithoutBlocking)
+{
+    fakeStrip("exit 0\n");
+    std::string f = at("stage/f");
+    qk::RunOptions o = options();
+    o.timeoutSeconds = 20;
+    qk::RunResult r = raced(
+        { "-s", "-m", "600", "src", "stage/f" }, "waitpid", true, 1,
+        [&] { return unlink(f.c_str()) == 0 && mkfifo(f.c_str(), 0644) == 0; }, o);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, msg("cannot change permissions of `stage/f': Invalid argument"));
+    EXPECT_EQ(lstatOf(f).st_mode & 07777, 0644u);
+}
+
 TEST_F(Attack, CopyWithLeadingDirectoriesStaysInTheDirectoriesItMade)
 {
     // stopped after making stage/a/b (the first mkdir is of the existing
