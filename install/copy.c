@@ -350,15 +350,8 @@ static bool copy_clear_destination(const char *source, const struct copy_dest *d
 	return true;
 }
 
-bool copy_one(const char *source, const char *destination, const struct copy_options *co)
-{
-	const struct copy_dest dest = {AT_FDCWD, destination, destination};
-
-	return copy_one_at(source, &dest, co, NULL);
-}
-
-bool copy_one_at(const char *source, const struct copy_dest *dest, const struct copy_options *co,
-		 int *dest_fd)
+bool copy_one(const char *source, const struct copy_dest *dest, const struct copy_options *co,
+	      int *dest_fd)
 {
 	const char *destination = dest->name;
 	struct stat src_st, dst_st;
@@ -390,7 +383,7 @@ bool copy_one_at(const char *source, const struct copy_dest *dest, const struct 
 		putchar('\n');
 	}
 
-	if (!transfer_regular_at(source, dest, co, &src_st, dest_fd)) {
+	if (!transfer_regular(source, dest, co, &src_st, dest_fd)) {
 		if (backup)
 			copy_undo_backup(dest, backup, co);
 		free(backup);

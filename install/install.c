@@ -295,7 +295,7 @@ static bool install_one_at(const char *from, const struct copy_dest *dest)
 		times[0] = from_st.st_atim;
 		times[1] = from_st.st_mtim;
 	}
-	if (!copy_one_at(from, dest, &copy_options, strip_files ? NULL : &fd))
+	if (!copy_one(from, dest, &copy_options, strip_files ? NULL : &fd))
 		return false;
 
 	bool set_times = copy_options.keep_times && (strip_files || !S_ISREG(from_st.st_mode));

@@ -248,17 +248,9 @@ out_free:
 	return ok;
 }
 
-bool transfer_regular(const char *source, const char *destination,
-		      const struct copy_options *options, const struct stat *source_status)
-{
-	const struct copy_dest dest = {AT_FDCWD, destination, destination};
-
-	return transfer_regular_at(source, &dest, options, source_status, NULL);
-}
-
-bool transfer_regular_at(const char *source, const struct copy_dest *dest,
-			 const struct copy_options *options, const struct stat *source_status,
-			 int *dest_fd)
+bool transfer_regular(const char *source, const struct copy_dest *dest,
+		      const struct copy_options *options, const struct stat *source_status,
+		      int *dest_fd)
 {
 	const char *destination = dest->name;
 	struct stat src, dst;

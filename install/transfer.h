@@ -15,20 +15,16 @@
 extern "C" {
 #endif
 
-// Copies source into destination, which must not exist, as a new regular
-// file with the permissions options->forced_mode (and the times of
-// source_status with keep_times). source_status is the caller's stat of
-// source (links followed). Failures are reported; returns true on success.
-// A destination created before a failure is left in place.
-bool transfer_regular(const char *source, const char *destination,
-		      const struct copy_options *options, const struct stat *source_status);
-
-// The same for a destination relative to a directory descriptor. When
-// dest_fd is not NULL, a successful transfer leaves the new file open there
-// (close-on-exec) instead of closing it; the caller closes it.
-bool transfer_regular_at(const char *source, const struct copy_dest *dest,
-			 const struct copy_options *options, const struct stat *source_status,
-			 int *dest_fd);
+// Copies source into dest, which must not exist, as a new regular file with
+// the permissions options->forced_mode (and the times of source_status with
+// keep_times). source_status is the caller's stat of source (links
+// followed). When dest_fd is not NULL, a successful transfer leaves the new
+// file open there (close-on-exec) instead of closing it; the caller closes
+// it. Failures are reported; returns true on success. A destination created
+// before a failure is left in place.
+bool transfer_regular(const char *source, const struct copy_dest *dest,
+		      const struct copy_options *options, const struct stat *source_status,
+		      int *dest_fd);
 
 // open(2) that never returns 0, 1 or 2: such a descriptor is moved to the
 // lowest free one of at least 3. mode is used only with O_CREAT or

@@ -19,6 +19,7 @@
 //   closing descriptors above 2): those calls fail with error number n
 //   PROBE_FSTAT_FAIL=n     the n-th fstat fails with EIO
 #include <errno.h>
+#include <fcntl.h>
 #include <stdbool.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -307,7 +308,8 @@ static int transfer_command(int argc, char **argv)
 		perror(replacement);
 		return 2;
 	}
-	bool ok = transfer_regular(argv[0], argv[1], &options, &st);
+	const struct copy_dest dest = {AT_FDCWD, argv[1], argv[1]};
+	bool ok = transfer_regular(argv[0], &dest, &options, &st, NULL);
 	if (report && lstat(argv[1], &st) == 0)
 		printf("mode %04o size %lld blocks %lld\n", (unsigned)(st.st_mode & 07777),
 		       (long long)st.st_size, (long long)st.st_blocks);
