@@ -14,6 +14,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -351,6 +352,56 @@ static int make_operand_dir(char *dir, struct savewd *wd, const struct copy_opti
 		   : 1;
 }
 
+// A child that made the leading directories hands the one it ended in, and
+// the offset of the last component, to the parent.
+static void send_dir(int sock, int dirfd, ptrdiff_t last)
+{
+	union {
+		char buf[CMSG_SPACE(sizeof(int))];
+		struct cmsghdr align;
+	} control = {{0}};
+	struct iovec iov = {&last, sizeof last};
+	struct msghdr msg = {.msg_iov = &iov,
+			     .msg_iovlen = 1,
+			     .msg_control = control.buf,
+			     .msg_controllen = sizeof control.buf};
+	struct cmsghdr *c = CMSG_FIRSTHDR(&msg);
+
+	c->cmsg_level = SOL_SOCKET;
+	c->cmsg_type = SCM_RIGHTS;
+	c->cmsg_len = CMSG_LEN(sizeof(int));
+	memcpy(CMSG_DATA(c), &dirfd, sizeof(int));
+	(void)sendmsg(sock, &msg, 0);
+}
+
+// Returns the directory a child sent for name, or -1 with errno.
+static int receive_dir(int sock, const char *name, ptrdiff_t *last)
+{
+	union {
+		char buf[CMSG_SPACE(sizeof(int))];
+		struct cmsghdr align;
+	} control;
+	struct iovec iov = {last, sizeof *last};
+	struct msghdr msg = {.msg_iov = &iov,
+			     .msg_iovlen = 1,
+			     .msg_control = control.buf,
+			     .msg_controllen = sizeof control.buf};
+	int fd = -1;
+
+	if (recvmsg(sock, &msg, MSG_DONTWAIT | MSG_CMSG_CLOEXEC) != sizeof *last)
+		return -1;
+	struct cmsghdr *c = CMSG_FIRSTHDR(&msg);
+	if (c && c->cmsg_type == SCM_RIGHTS && c->cmsg_len == CMSG_LEN(sizeof(int)))
+		memcpy(&fd, CMSG_DATA(c), sizeof(int));
+	if (fd < 0 || *last < 0 || (size_t)*last > strlen(name)) {
+		if (fd >= 0)
+			(void)close(fd);
+		errno = EPROTO;
+		return -1;
+	}
+	return fd;
+}
+
 static bool install_with_parents(const char *from, char *to)
 {
 	struct savewd wd;
@@ -360,10 +411,13 @@ static bool install_with_parents(const char *from, char *to)
 	// leading directories up again: one of them may have been swapped for a
 	// link since it was made.
 	struct copy_dest dest = {AT_FDCWD, to, to};
+	int channel[2] = {-1, -1};
 
 	savewd_init(&wd);
 	if (!save_needed)
 		savewd_finish(&wd);
+	else if (socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, channel) != 0)
+		channel[0] = channel[1] = -1;
 
 	ptrdiff_t last = make_ancestors(to, &wd, make_parent_dir, &copy_options);
 	if (last == -1) {
@@ -375,6 +429,8 @@ static bool install_with_parents(const char *from, char *to)
 		if (dest.dirfd < 0) {
 			error(0, errno, _("cannot create directory %s"), quote_name(to));
 			failed = true;
+		} else if (wd.state == wd_forking && wd.val.child == 0) {
+			send_dir(channel[1], dest.dirfd, last);
 		}
 	}
 
@@ -387,6 +443,16 @@ static bool install_with_parents(const char *from, char *to)
 			failed = true;
 		}
 		failed |= r > 0;
+		if (last == -2 && !failed) {
+			dest.dirfd = receive_dir(channel[0], to, &last);
+			dest.at_name = to + last;
+			if (dest.dirfd < 0) {
+				error(0, errno, _("cannot create directory %s"), quote_name(to));
+				failed = true;
+			}
+		}
+		(void)close(channel[0]);
+		(void)close(channel[1]);
 	}
 	bool ok = !failed && install_one_at(from, &dest);
 	if (dest.dirfd >= 0)

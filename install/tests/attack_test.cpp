@@ -45,12 +45,19 @@ bool exists(const std::string &path)
     return lstat(path.c_str(), &st) == 0;
 }
 
+// Takes on uid (and the group of the same number) with no supplementary
+// groups; false when that failed.
+bool becomeUser(uid_t uid)
+{
+    return setgroups(0, nullptr) == 0 && setgid(uid) == 0 && setuid(uid) == 0;
+}
+
 // Runs step as nobody:nogroup in a child process; true when it succeeded.
 bool asNobody(const std::function<bool()> &step)
 {
     pid_t pid = fork();
     if (pid == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+        if (!becomeUser(kNobody)) {
             _exit(2);
         }
         _exit(step() ? 0 : 1);
@@ -66,8 +73,12 @@ class Pause
 public:
     Pause()
     {
-        EXPECT_EQ(mkfifo(m_dir.file("reached").c_str(), 0600), 0);
-        EXPECT_EQ(mkfifo(m_dir.file("resume").c_str(), 0600), 0);
+        // open to a program that runs as another user
+        EXPECT_EQ(chmod(m_dir.path().c_str(), 0755), 0);
+        for (const char *name : { "reached", "resume" }) {
+            EXPECT_EQ(mkfifo(m_dir.file(name).c_str(), 0666), 0);
+            EXPECT_EQ(chmod(m_dir.file(name).c_str(), 0666), 0);
+        }
         m_reached = open(m_dir.file("reached").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         EXPECT_GE(m_reached, 0);
     }
@@ -261,6 +272,35 @@ TEST_F(Attack, CopyWithLeadingDirectoriesStaysInTheDirectoriesItMade)
     EXPECT_FALSE(exists(at("elsewhere/b/f")));
     EXPECT_EQ(qk::readFile(at("stage/aside/b/f")), "new data");
     EXPECT_EQ(lstatOf(at("stage/aside/b/f")).st_mode & 07777, 0755u);
+}
+
+TEST_F(Attack, ChildThatMadeTheLeadingDirectoriesHandsTheLastOneOver)
+{
+    // install runs as another ordinary user from a working directory it
+    // cannot read, so a child makes the directories; nobody swaps stage/a
+    // for a link to a tree of that user after the child made stage/a/b
+    // (the first mkdir is of the existing stage)
+    const uid_t user = 65533;
+    ASSERT_EQ(mkdir(at("w").c_str(), 0300), 0);
+    ASSERT_EQ(chmod(at("w").c_str(), 0300), 0);
+    ASSERT_EQ(chown(at("w").c_str(), user, user), 0);
+    ASSERT_EQ(chown(at("elsewhere").c_str(), user, user), 0);
+    ASSERT_EQ(chown(at("elsewhere/b").c_str(), user, user), 0);
+    qk::RunOptions o = options();
+    o.cwd = at("w");
+    o.prepare = [user] {
+        if (!becomeUser(user)) {
+            _exit(127);
+        }
+    };
+    std::string elsewhere = at("elsewhere");
+    qk::RunResult r = raced(
+        { "-D", at("src"), "../stage/a/b/f" }, "mkdir", true, 3,
+        [&] { return swapInLink(at("stage/a"), at("stage/aside"), elsewhere); }, o);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_FALSE(exists(at("elsewhere/b/f")));
+    EXPECT_EQ(qk::readFile(at("stage/aside/b/f")), "new data");
 }
 
 TEST_F(Attack, LeadingDirectorySwappedWhileTheWalkRunsIsNotEntered)
