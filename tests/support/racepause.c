@@ -12,8 +12,9 @@
 //                   for reading) and reads one byte from "resume"
 //
 // A child the program forks counts its own calls from there on and stops as
-// well; the variables are removed at load so that programs it starts do
-// not.
+// well. The variables, LD_PRELOAD among them, are removed at load so that
+// programs it starts (which may be of another word size) do not load the
+// library.
 #define _GNU_SOURCE
 // Both names of openat are defined here, so neither may be redirected.
 #undef _TIME_BITS
@@ -56,6 +57,7 @@ __attribute__((constructor)) static void racepause_init(void)
 	(void)unsetenv("QK_PAUSE_DIR");
 	(void)unsetenv("QK_PAUSE_AFTER");
 	(void)unsetenv("QK_PAUSE_NTH");
+	(void)unsetenv("LD_PRELOAD");
 }
 
 static int fifo_open(const char *name, int flags)
