@@ -314,6 +314,18 @@ TEST_F(Attack, LeadingDirectorySwappedWhileTheWalkRunsIsNotEntered)
     EXPECT_EQ(lstatOf(at("elsewhere")).st_mode & 07777, 0700u);
 }
 
+TEST_F(Attack, DirectorySwappedRightAfterItWasMadeIsNotFixed)
+{
+    // the trailing slash must not make the open follow the link
+    std::string elsewhere = at("elsewhere");
+    qk::RunResult r = raced({ "-d", "-o", "65534", "-m", "755", "stage/n/" }, "mkdir", true, 2,
+        [&] { return swapInLink(at("stage/n"), at("stage/aside"), elsewhere); });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, msg("cannot change owner and permissions of `stage/n/': Not a directory"));
+    EXPECT_EQ(lstatOf(at("elsewhere")).st_uid, 0u);
+    EXPECT_EQ(lstatOf(at("elsewhere")).st_mode & 07777, 0700u);
+}
+
 TEST_F(Attack, LinksPlantedByOthersAreNotFollowed)
 {
     struct Case
