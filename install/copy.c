@@ -3,6 +3,7 @@
 
 #include <errno.h>
 #include <error.h>
+#include <fcntl.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -235,14 +236,17 @@ static bool same_status(const struct stat *a, const struct stat *b)
 }
 
 // Whether replacing destination by a copy of source keeps the source's data.
-static bool copy_is_safe(const char *source, const char *destination, const struct stat *src_st,
-			 const struct stat *dst_st, const struct copy_options *co)
+static bool copy_is_safe(const char *source, const struct copy_dest *dest,
+			 const struct stat *src_st, const struct stat *dst_st,
+			 const struct copy_options *co)
 {
+	const char *destination = dest->name;
 	struct stat src_l, dst_l;
 
 	if (!same_status(src_st, dst_st))
 		return true;
-	if (lstat(destination, &dst_l) != 0 || lstat(source, &src_l) != 0)
+	if (fstatat(dest->dirfd, dest->at_name, &dst_l, AT_SYMLINK_NOFOLLOW) != 0 ||
+	    lstat(source, &src_l) != 0)
 		return true;
 
 	bool same_link = same_status(&src_l, &dst_l);
@@ -265,11 +269,19 @@ static bool copy_is_safe(const char *source, const char *destination, const stru
 	return false;
 }
 
+// A backup differs from its destination only in the last component, which
+// at_name always holds.
+static const char *backup_at_name(const struct copy_dest *dest, const char *backup)
+{
+	return backup + (dest->at_name - dest->name);
+}
+
 // Moves an existing destination aside. Returns false after reporting;
 // *backup is the backup's name, or NULL when the destination vanished.
-static bool copy_make_backup(const char *source, const char *destination,
+static bool copy_make_backup(const char *source, const struct copy_dest *dest,
 			     const struct copy_options *co, char **backup)
 {
+	const char *destination = dest->name;
 	char *name = backup_name_for(destination, co->backup_type);
 
 	*backup = NULL;
@@ -279,7 +291,7 @@ static bool copy_make_backup(const char *source, const char *destination,
 		free(name);
 		return false;
 	}
-	if (rename(destination, name) == 0) {
+	if (renameat(dest->dirfd, dest->at_name, dest->dirfd, backup_at_name(dest, name)) == 0) {
 		*backup = name;
 		return true;
 	}
@@ -290,22 +302,24 @@ static bool copy_make_backup(const char *source, const char *destination,
 	return false;
 }
 
-static void copy_undo_backup(const char *destination, const char *backup,
+static void copy_undo_backup(const struct copy_dest *dest, const char *backup,
 			     const struct copy_options *co)
 {
-	if (rename(backup, destination) != 0)
-		error(0, errno, _("cannot un-backup %s"), quote_name(destination));
+	if (renameat(dest->dirfd, backup_at_name(dest, backup), dest->dirfd, dest->at_name) != 0)
+		error(0, errno, _("cannot un-backup %s"), quote_name(dest->name));
 	else if (co->verbose)
 		printf(_("%s -> %s (unbackup)\n"), quote_name_n(0, backup),
-		       quote_name_n(1, destination));
+		       quote_name_n(1, dest->name));
 }
 
 // Steps that look at an existing destination and clear it away.
-static bool copy_clear_destination(const char *source, const char *destination,
+static bool copy_clear_destination(const char *source, const struct copy_dest *dest,
 				   const struct stat *src_st, const struct stat *dst_st,
 				   const struct copy_options *co, char **backup)
 {
-	if (!copy_is_safe(source, destination, src_st, dst_st, co)) {
+	const char *destination = dest->name;
+
+	if (!copy_is_safe(source, dest, src_st, dst_st, co)) {
 		error(0, 0, _("%s and %s are the same file"), quote_name_n(0, source),
 		      quote_name_n(1, destination));
 		return false;
@@ -323,9 +337,9 @@ static bool copy_clear_destination(const char *source, const char *destination,
 		return false;
 	}
 	if (co->backup_type != backup_none)
-		return copy_make_backup(source, destination, co, backup);
+		return copy_make_backup(source, dest, co, backup);
 
-	if (unlink(destination) != 0) {
+	if (unlinkat(dest->dirfd, dest->at_name, 0) != 0) {
 		if (errno != ENOENT) {
 			error(0, errno, _("cannot remove %s"), quote_name(destination));
 			return false;
@@ -336,8 +350,10 @@ static bool copy_clear_destination(const char *source, const char *destination,
 	return true;
 }
 
-bool copy_one(const char *source, const char *destination, const struct copy_options *co)
+bool copy_one(const char *source, const struct copy_dest *dest, const struct copy_options *co,
+	      int *dest_fd)
 {
+	const char *destination = dest->name;
 	struct stat src_st, dst_st;
 	char *backup = NULL;
 
@@ -351,12 +367,12 @@ bool copy_one(const char *source, const char *destination, const struct copy_opt
 		error(0, 0, _("omitting directory %s"), quote_name(source));
 		return false;
 	}
-	if (stat(destination, &dst_st) != 0) {
+	if (fstatat(dest->dirfd, dest->at_name, &dst_st, 0) != 0) {
 		if (errno != ENOENT) {
 			error(0, errno, _("cannot stat %s"), quote_name(destination));
 			return false;
 		}
-	} else if (!copy_clear_destination(source, destination, &src_st, &dst_st, co, &backup)) {
+	} else if (!copy_clear_destination(source, dest, &src_st, &dst_st, co, &backup)) {
 		return false;
 	}
 
@@ -367,9 +383,9 @@ bool copy_one(const char *source, const char *destination, const struct copy_opt
 		putchar('\n');
 	}
 
-	if (!transfer_regular(source, destination, co, &src_st)) {
+	if (!transfer_regular(source, dest, co, &src_st, dest_fd)) {
 		if (backup)
-			copy_undo_backup(destination, backup, co);
+			copy_undo_backup(dest, backup, co);
 		free(backup);
 		return false;
 	}
@@ -377,7 +393,7 @@ bool copy_one(const char *source, const char *destination, const struct copy_opt
 
 	if (co->created_names) {
 		struct stat st;
-		if (lstat(destination, &st) == 0)
+		if (fstatat(dest->dirfd, dest->at_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
 			created_names_insert(co->created_names, destination, st.st_ino, st.st_dev);
 	}
 	return true;

@@ -14,9 +14,12 @@
 extern "C" {
 #endif
 
-// Copies source to destination under options (never changed). Failures are
-// reported; returns true on success.
-bool copy_one(const char *source, const char *destination, const struct copy_options *options);
+// Copies source to dest under options (never changed). dest->at_name is
+// dest->name or its trailing part. When dest_fd is not NULL, a successful
+// copy leaves the new file open there (close-on-exec) for the caller to
+// finish and close. Failures are reported; returns true on success.
+bool copy_one(const char *source, const struct copy_dest *dest, const struct copy_options *options,
+	      int *dest_fd);
 
 // True when the names a and b denote the same directory entry: equal last
 // components in the same directory. Ends the run when a directory part

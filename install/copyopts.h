@@ -51,6 +51,14 @@ struct copy_options {
 	struct created_names *seen_sources;
 };
 
+// Where a copy goes: at_name relative to the directory dirfd (AT_FDCWD for
+// the working directory) is used for every call, name in messages.
+struct copy_dest {
+	int dirfd;
+	const char *at_name;
+	const char *name;
+};
+
 #ifdef __cplusplus
 }
 #endif

@@ -72,8 +72,7 @@ ptrdiff_t make_ancestors(char *name, struct savewd *wd, dirchain_make_fn make_on
 				made_dir = true;
 			} else {
 				make_errno = errno;
-				if (made_dir)
-					chdir_options = chdir_no_symlink;
+				chdir_options = made_dir ? chdir_no_symlink : chdir_trusted_symlink;
 			}
 			int r = savewd_chdir(wd, component, chdir_options, NULL);
 			*end = '/';
@@ -174,7 +173,7 @@ bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
 	} else {
 		make_errno = errno;
 		made_mode = (mode_t)-1;
-		chdir_options = chdir_skip_if_opened;
+		chdir_options = chdir_skip_if_opened | chdir_trusted_symlink;
 	}
 	bool made = made_mode != (mode_t)-1;
 
@@ -196,6 +195,9 @@ bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
 		if (fd >= 0)
 			(void)close(fd);
 		report_errno = !changed && (mode & S_IXUSR) ? chdir_errno : outcome[1];
+	} else if (!made && fd < 0 && !changed && savewd_check_link(last) != 0) {
+		// a link planted by someone else is not followed by name either
+		report_errno = errno;
 	} else {
 		if (fix_dir_owner_mode(fd, changed ? "." : last, made_mode, owner, group, mode,
 				       bits_to_set) == 0)

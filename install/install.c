@@ -4,6 +4,7 @@
 // creates directories.
 #include <errno.h>
 #include <error.h>
+#include <fcntl.h>
 #include <getopt.h>
 #include <grp.h>
 #include <limits.h>
@@ -13,6 +14,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +40,8 @@ static mode_t directory_mode_bits = 07777;
 static uid_t new_owner = (uid_t)-1;
 static gid_t new_group = (gid_t)-1;
 static bool strip_files;
+// the mask the run started with, given back to strip
+static mode_t initial_umask;
 static bool dir_arg;
 static const char *owner_name;
 static const char *group_name;
@@ -226,6 +230,7 @@ static void run_strip(const char *name)
 	if (pid < 0)
 		error(EXIT_FAILURE, errno, _("fork system call failed"));
 	if (pid == 0) {
+		(void)umask(initial_umask);
 		execlp("strip", "strip", arg ? arg : name, (char *)NULL);
 		error(0, errno, _("cannot run strip"));
 		_exit(EXIT_FAILURE);
@@ -238,10 +243,50 @@ static void run_strip(const char *name)
 		error(EXIT_FAILURE, 0, _("strip process terminated abnormally"));
 }
 
-static bool install_one(const char *from, const char *to)
+// Opens the file that strip left at dest without following a link swapped
+// in for it and without blocking on a FIFO; only a regular file will do.
+static int open_stripped(const struct copy_dest *dest)
 {
+	struct stat st;
+	int fd = open_not_std_at(dest->dirfd, dest->at_name,
+				 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+
+	if (fd < 0)
+		return -1;
+	int e = fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
+	if (e == 0)
+		return fd;
+	(void)close(fd);
+	errno = e;
+	return -1;
+}
+
+// Times, owner and mode go to the new file through its descriptor: its name
+// lies in a directory others may write, and they may swap a link in.
+static bool finish_installed(int fd, const char *to, bool set_times, const struct timespec *times)
+{
+	if (set_times && set_times_fd(fd, to, times) != 0) {
+		error(0, errno, _("cannot set time stamps for %s"), quote_name(to));
+		return false;
+	}
+	if ((new_owner != (uid_t)-1 || new_group != (gid_t)-1) &&
+	    fchown(fd, new_owner, new_group) != 0) {
+		error(0, errno, _("cannot change ownership of %s"), quote_name(to));
+		return false;
+	}
+	if (fchmod(fd, file_mode) != 0) {
+		error(0, errno, _("cannot change permissions of %s"), quote_name(to));
+		return false;
+	}
+	return true;
+}
+
+static bool install_one_at(const char *from, const struct copy_dest *dest)
+{
+	const char *to = dest->name;
 	struct stat from_st;
 	struct timespec times[2];
+	int fd = -1;
 
 	if (copy_options.keep_times) {
 		if (stat(from, &from_st) != 0) {
@@ -251,25 +296,37 @@ static bool install_one(const char *from, const char *to)
 		times[0] = from_st.st_atim;
 		times[1] = from_st.st_mtim;
 	}
-	if (!copy_one(from, to, &copy_options))
+	if (!copy_one(from, dest, &copy_options, strip_files ? NULL : &fd))
 		return false;
-	if (strip_files)
+
+	bool set_times = copy_options.keep_times && (strip_files || !S_ISREG(from_st.st_mode));
+	if (strip_files) {
 		run_strip(to);
-	if (copy_options.keep_times && (strip_files || !S_ISREG(from_st.st_mode)) &&
-	    set_times(to, times) != 0) {
-		error(0, errno, _("cannot set time stamps for %s"), quote_name(to));
-		return false;
+		fd = open_stripped(dest);
+		if (fd < 0) {
+			// reported as the first step that needed the file
+			const char *format = set_times ? _("cannot set time stamps for %s")
+					     : new_owner != (uid_t)-1 || new_group != (gid_t)-1
+						 ? _("cannot change ownership of %s")
+						 : _("cannot change permissions of %s");
+			error(0, errno, format, quote_name(to));
+			return false;
+		}
 	}
-	if ((new_owner != (uid_t)-1 || new_group != (gid_t)-1) &&
-	    chown(to, new_owner, new_group) != 0) {
-		error(0, errno, _("cannot change ownership of %s"), quote_name(to));
-		return false;
+
+	bool ok = finish_installed(fd, to, set_times, times);
+	if (close(fd) != 0 && ok) {
+		error(0, errno, _("closing %s"), quote_name(to));
+		ok = false;
 	}
-	if (chmod(to, file_mode) != 0) {
-		error(0, errno, _("cannot change permissions of %s"), quote_name(to));
-		return false;
-	}
-	return true;
+	return ok;
+}
+
+static bool install_one(const char *from, const char *to)
+{
+	const struct copy_dest dest = {AT_FDCWD, to, to};
+
+	return install_one_at(from, &dest);
 }
 
 static void announce_dir(const char *full, const struct copy_options *options)
@@ -295,33 +352,112 @@ static int make_operand_dir(char *dir, struct savewd *wd, const struct copy_opti
 		   : 1;
 }
 
+// A child that made the leading directories hands the one it ended in, and
+// the offset of the last component, to the parent.
+static void send_dir(int sock, int dirfd, ptrdiff_t last)
+{
+	union {
+		char buf[CMSG_SPACE(sizeof(int))];
+		struct cmsghdr align;
+	} control = {{0}};
+	struct iovec iov = {&last, sizeof last};
+	struct msghdr msg = {.msg_iov = &iov,
+			     .msg_iovlen = 1,
+			     .msg_control = control.buf,
+			     .msg_controllen = sizeof control.buf};
+	struct cmsghdr *c = CMSG_FIRSTHDR(&msg);
+
+	c->cmsg_level = SOL_SOCKET;
+	c->cmsg_type = SCM_RIGHTS;
+	c->cmsg_len = CMSG_LEN(sizeof(int));
+	memcpy(CMSG_DATA(c), &dirfd, sizeof(int));
+	(void)sendmsg(sock, &msg, 0);
+}
+
+// Returns the directory a child sent for name, or -1 with errno.
+static int receive_dir(int sock, const char *name, ptrdiff_t *last)
+{
+	union {
+		char buf[CMSG_SPACE(sizeof(int))];
+		struct cmsghdr align;
+	} control;
+	struct iovec iov = {last, sizeof *last};
+	struct msghdr msg = {.msg_iov = &iov,
+			     .msg_iovlen = 1,
+			     .msg_control = control.buf,
+			     .msg_controllen = sizeof control.buf};
+	int fd = -1;
+
+	if (recvmsg(sock, &msg, MSG_DONTWAIT | MSG_CMSG_CLOEXEC) != sizeof *last)
+		return -1;
+	struct cmsghdr *c = CMSG_FIRSTHDR(&msg);
+	if (c && c->cmsg_type == SCM_RIGHTS && c->cmsg_len == CMSG_LEN(sizeof(int)))
+		memcpy(&fd, CMSG_DATA(c), sizeof(int));
+	if (fd < 0 || *last < 0 || (size_t)*last > strlen(name)) {
+		if (fd >= 0)
+			(void)close(fd);
+		errno = EPROTO;
+		return -1;
+	}
+	return fd;
+}
+
 static bool install_with_parents(const char *from, char *to)
 {
 	struct savewd wd;
 	bool save_needed = !(from[0] == '/' && to[0] == '/');
 	bool failed = false;
+	// The directory the walk ended in, so that the copy does not look the
+	// leading directories up again: one of them may have been swapped for a
+	// link since it was made.
+	struct copy_dest dest = {AT_FDCWD, to, to};
+	int channel[2] = {-1, -1};
 
 	savewd_init(&wd);
 	if (!save_needed)
 		savewd_finish(&wd);
+	else if (socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, channel) != 0)
+		channel[0] = channel[1] = -1;
 
-	if (make_ancestors(to, &wd, make_parent_dir, &copy_options) == -1) {
+	ptrdiff_t last = make_ancestors(to, &wd, make_parent_dir, &copy_options);
+	if (last == -1) {
 		error(0, errno, _("cannot create directory %s"), quote_name(to));
 		failed = true;
+	} else if (last >= 0) {
+		dest.dirfd = open_not_std(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+		dest.at_name = to + last;
+		if (dest.dirfd < 0) {
+			error(0, errno, _("cannot create directory %s"), quote_name(to));
+			failed = true;
+		} else if (wd.state == wd_forking && wd.val.child == 0) {
+			send_dir(channel[1], dest.dirfd, last);
+		}
 	}
 
 	if (save_needed) {
 		int r = savewd_restore(&wd, failed);
 		int e = errno;
 		savewd_finish(&wd);
-		if (r > 0)
-			return false;
 		if (r < 0 && !failed) {
 			error(0, e, _("cannot create directory %s"), quote_name(to));
-			return false;
+			failed = true;
 		}
+		failed |= r > 0;
+		if (last == -2 && !failed) {
+			dest.dirfd = receive_dir(channel[0], to, &last);
+			dest.at_name = to + last;
+			if (dest.dirfd < 0) {
+				error(0, errno, _("cannot create directory %s"), quote_name(to));
+				failed = true;
+			}
+		}
+		(void)close(channel[0]);
+		(void)close(channel[1]);
 	}
-	return !failed && install_one(from, to);
+	bool ok = !failed && install_one_at(from, &dest);
+	if (dest.dirfd >= 0)
+		(void)close(dest.dirfd);
+	return ok;
 }
 
 // Stops the run unless name is a directory.
@@ -383,7 +519,7 @@ int main(int argc, char **argv)
 	frame_start(argv[0], EXIT_FAILURE);
 	argmatch_die = usage_failure;
 	set_copy_options(&copy_options);
-	(void)umask(0);
+	initial_umask = umask(0);
 	suffix = getenv("SIMPLE_BACKUP_SUFFIX");
 
 	while ((c = getopt_long(argc, argv, "bcsDdg:m:o:pt:TvS:", long_options, NULL)) != -1) {

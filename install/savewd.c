@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
+#define _GNU_SOURCE
 #include "savewd.h"
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "frame.h"
 #include "transfer.h"
+#include "xalloc.h"
 
 // Broken invariants are programming errors, also in builds without assert.
 static _Noreturn void savewd_invariant_failed(const char *what, const char *operation)
@@ -20,6 +25,114 @@ static _Noreturn void savewd_invariant_failed(const char *what, const char *oper
 }
 
 #define savewd_require(cond) ((cond) ? (void)0 : savewd_invariant_failed(#cond, __func__))
+
+// In a directory that others can write, a link is followed only when it
+// belongs to the effective user or to the directory's owner, as the kernel
+// does in sticky directories: anybody else may have planted it.
+static bool link_trusted(const struct stat *link, const struct stat *parent)
+{
+	uid_t me = geteuid();
+	bool others_write = (parent->st_mode & (S_IWGRP | S_IWOTH)) ||
+			    (parent->st_uid != me && (parent->st_mode & S_IWUSR));
+
+	return !others_write || link->st_uid == me || link->st_uid == parent->st_uid;
+}
+
+// A new copy of name without trailing slashes, which would make even an
+// open that does not follow links follow one.
+static char *without_trailing_slashes(const char *name)
+{
+	size_t len = strlen(name);
+
+	while (len > 1 && name[len - 1] == '/')
+		len--;
+	return checked_strndup(name, len);
+}
+
+// Splits name, without its trailing slashes, into a new string holding the
+// parent directory and a new string holding the entry in it.
+static char *split_entry(const char *name, const char **entry)
+{
+	char *copy = without_trailing_slashes(name);
+	char *slash = strrchr(copy, '/');
+	if (!slash) {
+		*entry = checked_strdup(copy);
+		strcpy(copy, ".");
+	} else {
+		*entry = checked_strdup(slash + 1);
+		slash[slash == copy] = '\0';
+	}
+	return copy;
+}
+
+int savewd_open_trusted(const char *dir, int flags)
+{
+	char *bare = without_trailing_slashes(dir);
+	int fd = open_not_std(bare, flags | O_NOFOLLOW, 0);
+	// with O_DIRECTORY a link is refused as not a directory
+	int refused = errno;
+	free(bare);
+	errno = refused;
+	if (fd >= 0 || (refused != ELOOP && refused != ENOTDIR))
+		return fd;
+
+	// A link: judge the link itself, then follow the text it held then.
+	const char *entry;
+	char *parent_name = split_entry(dir, &entry);
+	int parent = open_not_std(parent_name, O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+	int e = errno;
+	fd = -1;
+	if (parent >= 0) {
+		int link = openat(parent, entry, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+		struct stat link_st, parent_st;
+		char target[PATH_MAX];
+		ssize_t n = -1;
+
+		e = errno;
+		if (link >= 0 && fstat(link, &link_st) == 0 && fstat(parent, &parent_st) == 0) {
+			e = refused;
+			if (S_ISLNK(link_st.st_mode) && !link_trusted(&link_st, &parent_st))
+				e = EACCES;
+			else if (S_ISLNK(link_st.st_mode) &&
+				 (n = readlinkat(link, "", target, sizeof target - 1)) < 0)
+				e = errno;
+		} else if (link >= 0) {
+			e = errno;
+		}
+		if (n >= 0) {
+			target[n] = '\0';
+			fd = open_not_std_at(parent, target, flags, 0);
+			e = errno;
+		}
+		if (link >= 0)
+			(void)close(link);
+		(void)close(parent);
+	}
+	free((char *)entry);
+	free(parent_name);
+	errno = e;
+	return fd;
+}
+
+int savewd_check_link(const char *name)
+{
+	const char *entry;
+	char *parent_name = split_entry(name, &entry);
+	char *bare = without_trailing_slashes(name);
+	struct stat link_st, parent_st;
+	int result = 0;
+
+	if (lstat(bare, &link_st) == 0 && S_ISLNK(link_st.st_mode) &&
+	    stat(parent_name, &parent_st) == 0 && !link_trusted(&link_st, &parent_st)) {
+		result = -1;
+	}
+	free(bare);
+	free((char *)entry);
+	free(parent_name);
+	if (result)
+		errno = EACCES;
+	return result;
+}
 
 // Returns true in the parent when a child process now does the work.
 static bool savewd_save(struct savewd *wd)
@@ -65,16 +178,40 @@ static bool savewd_save(struct savewd *wd)
 	return false;
 }
 
+// A directory that cannot be read may still be entered.
+static int savewd_chdir_by_name(const char *dir, int options)
+{
+	if (!(options & chdir_trusted_symlink))
+		return chdir(dir);
+
+	int fd = savewd_open_trusted(dir, O_PATH | O_DIRECTORY | O_CLOEXEC);
+	if (fd < 0)
+		return -1;
+	int result = fchdir(fd);
+	int e = errno;
+	(void)close(fd);
+	errno = e;
+	return result;
+}
+
 int savewd_chdir(struct savewd *wd, const char *dir, int options, int open_outcome[2])
 {
 	int fd = -1;
 	int result = 0;
 
-	if (open_outcome || (options & chdir_no_symlink)) {
+	if (open_outcome || (options & (chdir_no_symlink | chdir_trusted_symlink))) {
 		int flags = O_RDONLY | O_DIRECTORY | O_NOCTTY | O_NONBLOCK;
 		if (options & chdir_no_symlink)
 			flags |= O_NOFOLLOW;
-		fd = open_not_std(dir, flags, 0);
+		if (options & chdir_trusted_symlink) {
+			fd = savewd_open_trusted(dir, flags);
+		} else {
+			char *bare = without_trailing_slashes(dir);
+			fd = open_not_std(options & chdir_no_symlink ? bare : dir, flags, 0);
+			int e = errno;
+			free(bare);
+			errno = e;
+		}
 		if (open_outcome) {
 			open_outcome[0] = fd;
 			open_outcome[1] = fd < 0 ? errno : 0;
@@ -90,7 +227,7 @@ int savewd_chdir(struct savewd *wd, const char *dir, int options, int open_outco
 				open_outcome[0] = -1;
 			open_outcome = NULL;
 		} else {
-			result = fd >= 0 ? fchdir(fd) : chdir(dir);
+			result = fd >= 0 ? fchdir(fd) : savewd_chdir_by_name(dir, options);
 			if (result == 0) {
 				if (wd->state == wd_saved)
 					wd->state = wd_moved;

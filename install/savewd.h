@@ -42,7 +42,10 @@ enum {
 	// fail when the directory cannot be opened for reading
 	chdir_need_readable = 2,
 	// when the directory could be opened, do not change into it
-	chdir_skip_if_opened = 4
+	chdir_skip_if_opened = 4,
+	// follow a symbolic link in place of the directory only when it is
+	// trusted (savewd_open_trusted)
+	chdir_trusted_symlink = 8
 };
 
 static inline void savewd_init(struct savewd *wd)
@@ -56,6 +59,16 @@ static inline void savewd_init(struct savewd *wd)
 // Returns 0, -1 with errno, or -2 in the parent when a child process was
 // started to do the work (the caller stops and calls savewd_restore).
 int savewd_chdir(struct savewd *wd, const char *dir, int options, int open_outcome[2]);
+
+// Opens dir with flags; a symbolic link in its place is followed only when
+// the directory holding it cannot be written by others or the link belongs
+// to the effective user or to that directory's owner. A refused link fails
+// with EACCES. Returns the descriptor or -1 with errno.
+int savewd_open_trusted(const char *dir, int flags);
+
+// -1 with EACCES when name is a symbolic link that savewd_open_trusted
+// would refuse, else 0.
+int savewd_check_link(const char *name);
 
 // Goes back to the starting directory. Returns 0, -1 with errno, or the
 // exit status of a child that did the work. Inside such a child it ends the

@@ -24,8 +24,13 @@
 
 int open_not_std(const char *name, int flags, mode_t mode)
 {
+	return open_not_std_at(AT_FDCWD, name, flags, mode);
+}
+
+int open_not_std_at(int dirfd, const char *name, int flags, mode_t mode)
+{
 	bool creating = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
-	int fd = creating ? open(name, flags, mode) : open(name, flags);
+	int fd = creating ? openat(dirfd, name, flags, mode) : openat(dirfd, name, flags);
 	if (fd < 0 || fd > STDERR_FILENO)
 		return fd;
 
@@ -243,9 +248,11 @@ out_free:
 	return ok;
 }
 
-bool transfer_regular(const char *source, const char *destination,
-		      const struct copy_options *options, const struct stat *source_status)
+bool transfer_regular(const char *source, const struct copy_dest *dest,
+		      const struct copy_options *options, const struct stat *source_status,
+		      int *dest_fd)
 {
+	const char *destination = dest->name;
 	struct stat src, dst;
 	struct transfer t = {
 	    .source = source,
@@ -275,7 +282,8 @@ bool transfer_regular(const char *source, const char *destination,
 	mode_t create_mode = source_status->st_mode & 0777;
 	if (options->force_mode)
 		create_mode &= options->forced_mode;
-	t.dst_fd = open_not_std(destination, O_WRONLY | O_CREAT | O_EXCL, create_mode);
+	t.dst_fd = open_not_std_at(dest->dirfd, dest->at_name,
+				   O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, create_mode);
 	if (t.dst_fd < 0) {
 		error(0, errno, _("cannot create regular file %s"), quote_name(destination));
 		goto out_close_src;
@@ -297,7 +305,9 @@ bool transfer_regular(const char *source, const char *destination,
 		goto out_close_dst;
 
 	bool ok = true;
-	if (close(t.dst_fd) != 0) {
+	if (dest_fd)
+		*dest_fd = t.dst_fd;
+	else if (close(t.dst_fd) != 0) {
 		error(0, errno, _("closing %s"), quote_name(destination));
 		ok = false;
 	}
@@ -352,13 +362,12 @@ int set_times_fd(int fd, const char *name, const struct timespec times[2])
 	to_timevals(times, tv);
 	if (futimesat(fd, NULL, tv) == 0)
 		return 0;
-	return utimes(name, tv);
-}
 
-int set_times(const char *name, const struct timespec times[2])
-{
-	struct timeval tv[2];
-
-	to_timevals(times, tv);
-	return futimesat(AT_FDCWD, name, tv);
+	// the name may have been replaced by a link since the file was made
+	struct timespec ts[2];
+	for (int i = 0; i < 2; i++) {
+		ts[i].tv_sec = tv[i].tv_sec;
+		ts[i].tv_nsec = tv[i].tv_usec * 1000;
+	}
+	return utimensat(AT_FDCWD, name, ts, AT_SYMLINK_NOFOLLOW);
 }

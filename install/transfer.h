@@ -15,18 +15,24 @@
 extern "C" {
 #endif
 
-// Copies source into destination, which must not exist, as a new regular
-// file with the permissions options->forced_mode (and the times of
-// source_status with keep_times). source_status is the caller's stat of
-// source (links followed). Failures are reported; returns true on success.
-// A destination created before a failure is left in place.
-bool transfer_regular(const char *source, const char *destination,
-		      const struct copy_options *options, const struct stat *source_status);
+// Copies source into dest, which must not exist, as a new regular file with
+// the permissions options->forced_mode (and the times of source_status with
+// keep_times). source_status is the caller's stat of source (links
+// followed). When dest_fd is not NULL, a successful transfer leaves the new
+// file open there (close-on-exec) instead of closing it; the caller closes
+// it. Failures are reported; returns true on success. A destination created
+// before a failure is left in place.
+bool transfer_regular(const char *source, const struct copy_dest *dest,
+		      const struct copy_options *options, const struct stat *source_status,
+		      int *dest_fd);
 
 // open(2) that never returns 0, 1 or 2: such a descriptor is moved to the
 // lowest free one of at least 3. mode is used only with O_CREAT or
 // O_TMPFILE. Returns the descriptor or -1 with errno.
 int open_not_std(const char *name, int flags, mode_t mode);
+
+// The same relative to the directory dirfd (or AT_FDCWD).
+int open_not_std_at(int dirfd, const char *name, int flags, mode_t mode);
 
 // Sets the permissions of the open file fd (named name in messages) to a
 // non-directory mode without set-id or sticky bits, through an access ACL,
@@ -35,12 +41,9 @@ int open_not_std(const char *name, int flags, mode_t mode);
 int set_mode_acl(const char *name, int fd, mode_t mode);
 
 // Sets access time times[0] and modification time times[1] (microsecond
-// precision) of the open file fd, falling back to name. Returns 0 or -1 with
-// errno; does not report.
+// precision) of the open file fd, falling back to name without following a
+// symbolic link there. Returns 0 or -1 with errno; does not report.
 int set_times_fd(int fd, const char *name, const struct timespec times[2]);
-
-// The same by name, relative to the working directory.
-int set_times(const char *name, const struct timespec times[2]);
 
 #ifdef __cplusplus
 }

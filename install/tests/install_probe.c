@@ -15,10 +15,11 @@
 //   PROBE_ACL_ERRNO=n      acl_set_fd fails with error number n
 //   PROBE_FCHMOD_ERRNO=n   fchmod fails with error number n
 //   PROBE_READ_ERRNO=n, PROBE_LSEEK_ERRNO=n, PROBE_FTRUNCATE_ERRNO=n,
-//   PROBE_TIMES_ERRNO=n (futimesat and utimes), PROBE_CLOSE_ERRNO=n (after
+//   PROBE_TIMES_ERRNO=n (futimesat and utimensat), PROBE_CLOSE_ERRNO=n (after
 //   closing descriptors above 2): those calls fail with error number n
 //   PROBE_FSTAT_FAIL=n     the n-th fstat fails with EIO
 #include <errno.h>
+#include <fcntl.h>
 #include <stdbool.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -43,7 +44,7 @@ int __real_fchmod(int fd, mode_t mode);
 int __real_fstat(int fd, struct stat *st);
 int __real_fstat64(int fd, struct stat *st);
 int __real_futimesat(int dirfd, const char *name, const struct timeval tv[2]);
-int __real_utimes(const char *name, const struct timeval tv[2]);
+int __real_utimensat(int dirfd, const char *name, const struct timespec ts[2], int flags);
 int __real_close(int fd);
 
 static long env_number(const char *name)
@@ -189,7 +190,7 @@ int __wrap_fstat64(int fd, struct stat *st)
 // 32-bit builds with 64-bit times call these names.
 int __real___fstat64_time64(int fd, struct stat *st);
 int __real___futimesat64(int dirfd, const char *name, const struct timeval tv[2]);
-int __real___utimes64(const char *name, const struct timeval tv[2]);
+int __real___utimensat64(int dirfd, const char *name, const struct timespec ts[2], int flags);
 
 int __wrap___fstat64_time64(int fd, struct stat *st)
 {
@@ -205,11 +206,11 @@ int __wrap___futimesat64(int dirfd, const char *name, const struct timeval tv[2]
 	return __real___futimesat64(dirfd, name, tv);
 }
 
-int __wrap___utimes64(const char *name, const struct timeval tv[2])
+int __wrap___utimensat64(int dirfd, const char *name, const struct timespec ts[2], int flags)
 {
 	if (injected("PROBE_TIMES_ERRNO"))
 		return -1;
-	return __real___utimes64(name, tv);
+	return __real___utimensat64(dirfd, name, ts, flags);
 }
 #endif
 
@@ -220,11 +221,11 @@ int __wrap_futimesat(int dirfd, const char *name, const struct timeval tv[2])
 	return __real_futimesat(dirfd, name, tv);
 }
 
-int __wrap_utimes(const char *name, const struct timeval tv[2])
+int __wrap_utimensat(int dirfd, const char *name, const struct timespec ts[2], int flags)
 {
 	if (injected("PROBE_TIMES_ERRNO"))
 		return -1;
-	return __real_utimes(name, tv);
+	return __real_utimensat(dirfd, name, ts, flags);
 }
 
 int __wrap_close(int fd)
@@ -307,7 +308,8 @@ static int transfer_command(int argc, char **argv)
 		perror(replacement);
 		return 2;
 	}
-	bool ok = transfer_regular(argv[0], argv[1], &options, &st);
+	const struct copy_dest dest = {AT_FDCWD, argv[1], argv[1]};
+	bool ok = transfer_regular(argv[0], &dest, &options, &st, NULL);
 	if (report && lstat(argv[1], &st) == 0)
 		printf("mode %04o size %lld blocks %lld\n", (unsigned)(st.st_mode & 07777),
 		       (long long)st.st_size, (long long)st.st_blocks);

@@ -80,7 +80,7 @@ std::vector<std::string> childEnvironment(const RunOptions &o)
     signal(SIGPIPE, SIG_DFL);
     signal(SIGCHLD, SIG_DFL);
 
-    if (!o.binds.empty() || !o.overlays.empty()) {
+    if (o.privateMounts || !o.binds.empty() || !o.overlays.empty()) {
         if (unshare(CLONE_NEWNS) != 0) {
             childFail("unshare");
         }

@@ -34,6 +34,9 @@ struct RunOptions {
     // with the child: the child (or prepare) may then add, change or remove
     // files there without touching the real system.
     std::vector<std::string> overlays;
+    // Give the child a private mount namespace also without binds or
+    // overlays, for the mounts that prepare makes.
+    bool privateMounts = false;
     // Called in the child after the mounts and before privileges are
     // dropped; a failure should _exit(127).
     std::function<void()> prepare;
