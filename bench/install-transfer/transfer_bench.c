@@ -2,6 +2,7 @@
 // transfer_bench SOURCE DEST: one transfer_regular with the installer's
 // options; prints the CPU time of the copy, the process's peak RSS, the
 // chunk size of the first read and what the copy allocated.
+#include <fcntl.h>
 #include <stdbool.h>
 #include <stdio.h>
 #include <sys/resource.h>
@@ -64,9 +65,10 @@ int main(int argc, char **argv)
 		return 2;
 	}
 
+	const struct copy_dest dest = {.dirfd = AT_FDCWD, .at_name = argv[2], .name = argv[2]};
 	double start = cpu_seconds();
 	counting = true;
-	bool ok = transfer_regular(argv[1], argv[2], &options, &st);
+	bool ok = transfer_regular(argv[1], &dest, &options, &st, NULL);
 	counting = false;
 	double cpu = cpu_seconds() - start;
 
