@@ -130,13 +130,25 @@ static int read_failure_status(void)
 	return nomem || !seen ? ERR_NOMEM : ERR_NONE;
 }
 
+// An encrypted block would otherwise make libcrypto ask for a pass phrase on
+// the terminal, or on standard input, and wait there; refused, the object
+// is unreadable like any other.
+static int refuse_pass_phrase(char *buf, int size, int rwflag, void *data)
+{
+	(void)buf;
+	(void)size;
+	(void)rwflag;
+	(void)data;
+	return -1;
+}
+
 int read_cert_name(X509_NAME **name, FILE *fp)
 {
 	X509 *x;
 
 	*name = NULL;
 	ERR_clear_error();
-	x = PEM_read_X509_AUX(fp, NULL, NULL, NULL);
+	x = PEM_read_X509_AUX(fp, NULL, refuse_pass_phrase, NULL);
 	if (!x)
 		return read_failure_status();
 	*name = X509_NAME_dup(X509_get_subject_name(x));
@@ -150,7 +162,7 @@ int read_crl_name(X509_NAME **name, FILE *fp)
 
 	*name = NULL;
 	ERR_clear_error();
-	crl = PEM_read_X509_CRL(fp, NULL, NULL, NULL);
+	crl = PEM_read_X509_CRL(fp, NULL, refuse_pass_phrase, NULL);
 	if (!crl)
 		return read_failure_status();
 	*name = X509_NAME_dup(X509_CRL_get_issuer(crl));
