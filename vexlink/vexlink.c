@@ -8,6 +8,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <openssl/bio.h>
@@ -304,13 +305,20 @@ static void close_keeping_errno(int fd)
 int copy_file(const char *source, const char *target)
 {
 	char buf[8192];
+	struct stat st;
 	ssize_t got;
 	int in, out, r = 0;
 
 	in = open(source, O_RDONLY | O_CLOEXEC);
 	if (in < 0)
 		return 1;
-	out = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+	if (fstat(in, &st) != 0) {
+		r = 1;
+		goto out_close_in;
+	}
+	// No more open than its source: a private file gets a private copy.
+	out = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+		   0644 & st.st_mode);
 	if (out < 0) {
 		r = 2;
 		goto out_close_in;

@@ -262,6 +262,28 @@ TEST_F(Fallback, FileSystemsWithoutLinksGetCopiesTheLibraryFinds)
     }
 }
 
+TEST_F(Fallback, CopiesAreNoMoreOpenThanTheirSource)
+{
+    struct {
+        mode_t source, copy; // under the umask 027
+    } modes[] = {
+        {0600, 0600},
+        {0440, 0440},
+        {0664, 0640},
+    };
+    for (const auto &m : modes) {
+        ASSERT_EQ(chmod(m_dir.file("ca.pem").c_str(), m.source), 0);
+        auto r = runRefusing(EPERM); // each run deletes the copies of the one before
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        for (const auto &name : {m_hash + ".0", m_hash + ".r0"}) {
+            struct stat st;
+            ASSERT_EQ(lstat(m_dir.file(name).c_str(), &st), 0) << name;
+            EXPECT_EQ(st.st_mode & 07777, m.copy) << std::oct << m.source << " " << name;
+        }
+    }
+}
+
 TEST_F(Fallback, OtherLinkErrorsAndFailedCopiesAreReportedWithTheLinkName)
 {
     auto r = runRefusing(ENOSPC);
