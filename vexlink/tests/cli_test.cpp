@@ -237,4 +237,52 @@ TEST(DirectoryPass, UndeletableOldLinkIsReportedAndTheRunGoesOn)
     EXPECT_EQ(entries(d.dir.path()), (std::vector<std::string>{d.link, "ca.pem"}));
 }
 
+TEST(Names, ControlBytesAreWrittenAsOctalEscapesInEveryLineThatNamesThem)
+{
+    const std::string h = hex8(nameHash("Named Root"));
+    const std::string cert = vxtest::certPem("Named Root", "Named Root");
+    struct Case {
+        std::string name, written;
+    } cases[] = {
+        {"esc\x1b[2J\x1b]0;title\x07", "esc\\033[2J\\033]0;title\\007"},
+        {"nl\ncr\rtab\t", "nl\\012cr\\015tab\\011"},
+        {"\x01" "first and last\x1f", "\\001first and last\\037"},
+        {"del\x7f", "del\\177"},
+        {"Zertifikat \xc3\xa4\xc3\xb6\xc3\xbc \xe2\x82\xac", "Zertifikat \xc3\xa4\xc3\xb6\xc3\xbc \xe2\x82\xac"}, // UTF-8 as is
+        {"back\\slash ~!\x20", "back\\slash ~!\x20"},          // ordinary bytes as is
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.written);
+        qk::TempDir work;
+        const std::string dir = work.file("d-" + c.name), dirWritten = work.file("d-" + c.written);
+        const std::string missing = work.file("m-" + c.name);
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        // The certificate twice, for the duplicate warning; a dangling link,
+        // for an error line.
+        qk::writeFile(dir + "/" + c.name + ".pem", cert + cert);
+        ASSERT_EQ(symlink("nowhere", (dir + "/" + c.name + "-gone.pem").c_str()), 0);
+        std::string out = "Doing " + dirWritten + "\n", err;
+        for (const auto &file : vxtest::pemListing(dir)) {
+            if (file == c.name + ".pem") {
+                out += c.written + ".pem => " + h + ".0\n";
+                err += "WARNING: Skiping duplicate certificate " + c.written + ".pem\n";
+            } else {
+                out += c.written + "-gone.pem =>\n";
+                const std::string gone = dirWritten + "/" + c.written + "-gone.pem: No such file or directory\n";
+                err += gone + gone; // once per kind
+            }
+        }
+        out += "Doing " + work.file("m-" + c.written) + "\n";
+        err += work.file("m-" + c.written) + ": No such file or directory\n";
+        auto r = vexlink({"-v", dir, missing});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.err, err);
+
+        r = vexlink({"-" + c.name, dir});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "Bad option -" + c.written + "; try vexlink -h\n");
+    }
+}
+
 } // namespace
