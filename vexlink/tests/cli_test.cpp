@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,6 +103,18 @@ TEST(Options, EverythingAfterTheFirstDirectoryIsADirectory)
     EXPECT_EQ(entries(work.file("-odd")), (std::vector<std::string>{odd.link, "ca.pem"}));
 }
 
+TEST(Options, DoubleDashAloneLeavesTheDirectoriesToTheVariable)
+{
+    CertDir d("Dash Root");
+    qk::RunOptions o;
+    o.env["SSL_CERT_DIR"] = d.dir.path();
+    auto r = vexlink({"-v", "--"}, o);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Doing " + d.dir.path() + "\nca.pem => " + d.link + "\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(d.processed());
+}
+
 TEST(DirectoryPass, VerboseTraceNamesTheDirectoryAndEachFilesLinks)
 {
     CertDir d("Trace Root");
@@ -110,6 +123,67 @@ TEST(DirectoryPass, VerboseTraceNamesTheDirectoryAndEachFilesLinks)
     EXPECT_EQ(r.out, "Doing " + d.dir.path() + "\nca.pem => " + d.link + "\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(vxtest::linkTarget(d.dir.file(d.link)), "ca.pem");
+}
+
+TEST(DirectoryPass, TraceHasALineForEveryFileAlsoWithoutLinks)
+{
+    qk::TempDir dir;
+    const std::string both = hex8(nameHash("Both Root")), only = hex8(nameHash("Only Root"));
+    const std::string cert = vxtest::certPem("Both Root", "Both Root");
+    qk::writeFile(dir.file("both.pem"), cert + vxtest::crlPem("Both Root"));
+    qk::writeFile(dir.file("again.pem"), cert); // a duplicate: no link
+    qk::writeFile(dir.file("crl.pem"), vxtest::crlPem("Only Root"));
+    qk::writeFile(dir.file("empty.pem"), "");
+    qk::writeFile(dir.file("text.crt"), "no PEM block here\n");
+    // The links each file gets, per option; the duplicate is whichever of
+    // both.pem and again.pem the directory lists second.
+    const auto listing = vxtest::pemListing(dir.path());
+    const bool againFirst = std::find(listing.begin(), listing.end(), "again.pem")
+        < std::find(listing.begin(), listing.end(), "both.pem");
+    const std::string first = againFirst ? "again.pem" : "both.pem";
+    const std::string second = againFirst ? "both.pem" : "again.pem";
+    struct Case {
+        std::string option;
+        std::map<std::string, std::string> links;
+        std::string err;
+    } cases[] = {
+        {"", {{first, " " + both + ".0"}, {"both.pem", " " + both + ".r0"}, {"crl.pem", " " + only + ".r0"}},
+         "WARNING: Skiping duplicate certificate " + second + "\n"},
+        {"-certonly", {{first, " " + both + ".0"}}, "WARNING: Skiping duplicate certificate " + second + "\n"},
+        {"-crlonly", {{"both.pem", " " + both + ".r0"}, {"crl.pem", " " + only + ".r0"}}, ""},
+    };
+    for (auto &c : cases) {
+        std::string trace = "Doing " + dir.path() + "\n";
+        for (const auto &file : listing) {
+            trace += file + " =>" + c.links[file] + "\n";
+        }
+        std::vector<std::string> args{"-v", dir.path()};
+        if (!c.option.empty()) {
+            args.insert(args.begin(), c.option);
+        }
+        auto r = vexlink(args);
+        EXPECT_EQ(r.status, 0) << c.option;
+        EXPECT_EQ(r.out, trace) << c.option;
+        EXPECT_EQ(r.err, c.err) << c.option;
+    }
+}
+
+TEST(DirectoryPass, UnreadableDirectoryIsReportedAndPassedOver)
+{
+    qk::TempDir work;
+    ASSERT_EQ(chmod(work.path().c_str(), 0755), 0);
+    CertDir locked("Locked Root"), after("After Root");
+    ASSERT_EQ(chmod(locked.dir.path().c_str(), 0700), 0); // root's, closed to nobody
+    ASSERT_EQ(chmod(after.dir.path().c_str(), 0777), 0);
+    qk::RunOptions o;
+    o.dropPrivileges = true;
+    auto r = vexlink({"-v", locked.dir.path(), after.dir.path()}, o);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Doing " + locked.dir.path() + "\nDoing " + after.dir.path() + "\nca.pem => "
+                         + after.link + "\n");
+    EXPECT_EQ(r.err, locked.dir.path() + ": Permission denied\n");
+    EXPECT_TRUE(locked.untouched());
+    EXPECT_TRUE(after.processed());
 }
 
 TEST(DirectoryPass, MissingDirectoryIsReportedAndPassedOver)
