@@ -142,14 +142,16 @@ TEST(DirectoryPass, TraceHasALineForEveryFileAlsoWithoutLinks)
         < std::find(listing.begin(), listing.end(), "both.pem");
     const std::string first = againFirst ? "again.pem" : "both.pem";
     const std::string second = againFirst ? "both.pem" : "again.pem";
+    const std::string duplicate = "WARNING: Skiping duplicate certificate " + second + "\n";
     struct Case {
         std::string option;
         std::map<std::string, std::string> links;
         std::string err;
     } cases[] = {
-        {"", {{first, " " + both + ".0"}, {"both.pem", " " + both + ".r0"}, {"crl.pem", " " + only + ".r0"}},
-         "WARNING: Skiping duplicate certificate " + second + "\n"},
-        {"-certonly", {{first, " " + both + ".0"}}, "WARNING: Skiping duplicate certificate " + second + "\n"},
+        {"",
+         {{first, " " + both + ".0"}, {"both.pem", " " + both + ".r0"}, {"crl.pem", " " + only + ".r0"}},
+         duplicate},
+        {"-certonly", {{first, " " + both + ".0"}}, duplicate},
         {"-crlonly", {{"both.pem", " " + both + ".r0"}, {"crl.pem", " " + only + ".r0"}}, ""},
     };
     for (auto &c : cases) {
@@ -170,8 +172,6 @@ TEST(DirectoryPass, TraceHasALineForEveryFileAlsoWithoutLinks)
 
 TEST(DirectoryPass, UnreadableDirectoryIsReportedAndPassedOver)
 {
-    qk::TempDir work;
-    ASSERT_EQ(chmod(work.path().c_str(), 0755), 0);
     CertDir locked("Locked Root"), after("After Root");
     ASSERT_EQ(chmod(locked.dir.path().c_str(), 0700), 0); // root's, closed to nobody
     ASSERT_EQ(chmod(after.dir.path().c_str(), 0777), 0);
@@ -201,6 +201,10 @@ TEST(DirectoryPass, MissingDirectoryIsReportedAndPassedOver)
     r = vexlink({work.file("plain")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, work.file("plain") + ": Not a directory\n");
+
+    r = vexlink({""});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "No such file or directory\n") << "no name, no colon";
 }
 
 TEST(DirectoryPass, SslCertDirListsTheDirectoriesWhenNoneIsGiven)
@@ -322,8 +326,9 @@ TEST(Names, ControlBytesAreWrittenAsOctalEscapesInEveryLineThatNamesThem)
         {"nl\ncr\rtab\t", "nl\\012cr\\015tab\\011"},
         {"\x01" "first and last\x1f", "\\001first and last\\037"},
         {"del\x7f", "del\\177"},
-        {"Zertifikat \xc3\xa4\xc3\xb6\xc3\xbc \xe2\x82\xac", "Zertifikat \xc3\xa4\xc3\xb6\xc3\xbc \xe2\x82\xac"}, // UTF-8 as is
-        {"back\\slash ~!\x20", "back\\slash ~!\x20"},          // ordinary bytes as is
+        {"Zertifikat \xc3\xa4\xc3\xb6\xc3\xbc \xe2\x82\xac",
+         "Zertifikat \xc3\xa4\xc3\xb6\xc3\xbc \xe2\x82\xac"}, // UTF-8 as is
+        {"back\\slash ~!\x20", "back\\slash ~!\x20"}, // ordinary bytes as is
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.written);
@@ -342,7 +347,8 @@ TEST(Names, ControlBytesAreWrittenAsOctalEscapesInEveryLineThatNamesThem)
                 err += "WARNING: Skiping duplicate certificate " + c.written + ".pem\n";
             } else {
                 out += c.written + "-gone.pem =>\n";
-                const std::string gone = dirWritten + "/" + c.written + "-gone.pem: No such file or directory\n";
+                const std::string gone =
+                    dirWritten + "/" + c.written + "-gone.pem: No such file or directory\n";
                 err += gone + gone; // once per kind
             }
         }
