@@ -18,7 +18,6 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <map>
 #include <set>
@@ -367,8 +366,10 @@ HeldRun runWithHeldInput(const std::vector<std::string> &args, bool onTerminal,
     }
     argv.push_back(nullptr);
 
-    int held[2] = {-1, -1}, master = -1;
-    if (!onTerminal && pipe2(held, O_CLOEXEC) != 0) {
+    // The child keeps the write end of alive until it exits: its end of file
+    // is the signal that the run is over.
+    int held[2] = {-1, -1}, alive[2], master = -1;
+    if ((!onTerminal && pipe2(held, O_CLOEXEC) != 0) || pipe2(alive, O_CLOEXEC) != 0) {
         ADD_FAILURE() << "pipe: " << strerror(errno);
         return r;
     }
@@ -386,16 +387,18 @@ HeldRun runWithHeldInput(const std::vector<std::string> &args, bool onTerminal,
         if (!onTerminal && (setsid() < 0 || dup2(held[0], 0) < 0)) {
             _exit(127);
         }
+        if (fcntl(alive[1], F_SETFD, 0) != 0) {
+            _exit(127);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }
+    close(alive[1]);
     if (!onTerminal) {
         close(held[0]);
     } else {
         fcntl(master, F_SETFL, O_NONBLOCK);
     }
-    int exited = int(syscall(SYS_pidfd_open, pid, 0));
-    EXPECT_GE(exited, 0) << "pidfd_open: " << strerror(errno);
     auto drainTerminal = [&] {
         char buf[256];
         ssize_t got;
@@ -404,13 +407,13 @@ HeldRun runWithHeldInput(const std::vector<std::string> &args, bool onTerminal,
         }
     };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    while (exited >= 0 && !r.finished) {
+    while (!r.finished) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             break;
         }
-        pollfd fds[2] = {{exited, POLLIN, 0}, {master, POLLIN, 0}};
+        pollfd fds[2] = {{alive[0], POLLIN, 0}, {master, POLLIN, 0}};
         if (poll(fds, master >= 0 ? 2 : 1, int(left.count())) < 0 && errno != EINTR) {
             break;
         }
@@ -425,7 +428,7 @@ HeldRun runWithHeldInput(const std::vector<std::string> &args, bool onTerminal,
     }
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     drainTerminal();
-    for (int fd : {exited, master, held[1]}) {
+    for (int fd : {alive[0], master, held[1]}) {
         if (fd >= 0) {
             close(fd);
         }
