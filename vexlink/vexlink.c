@@ -8,6 +8,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <openssl/bio.h>
@@ -37,6 +38,46 @@ static void write_stderr_fd(const char *text)
 	ssize_t n = write(2, text, strlen(text));
 
 	(void)n;
+}
+
+// Bytes of a name that a terminal may act on; 0 cannot occur inside one.
+static const char control_bytes[] =
+	"\001\002\003\004\005\006\007\010\011\012\013\014\015\016\017"
+	"\020\021\022\023\024\025\026\027\030\031\032\033\034\035\036\037"
+	"\177";
+
+// Writes name with each control byte as a backslash and three octal digits,
+// so that whoever names an entry cannot drive the reader's terminal.
+static void put_name(const char *name, FILE *out)
+{
+	size_t span;
+
+	for (;;) {
+		span = strcspn(name, control_bytes);
+		(void)fwrite(name, 1, span, out);
+		name += span;
+		if (*name == '\0')
+			return;
+		fprintf(out, "\\%03o", (unsigned char)*name++);
+	}
+}
+
+// perror() with the name written by put_name().
+static void report_error(const char *name)
+{
+	int err = errno;
+
+	put_name(name, stderr);
+	fprintf(stderr, "%s%s\n", *name ? ": " : "", strerror(err));
+}
+
+// A message about one file of a registry: text, kind name, file name.
+static void report_file(const char *text, const char *kind_name,
+			const char *filename)
+{
+	fprintf(stderr, "%s %s ", text, kind_name);
+	put_name(filename, stderr);
+	fputc('\n', stderr);
 }
 
 NameList *NameList_new(void)
@@ -130,13 +171,25 @@ static int read_failure_status(void)
 	return nomem || !seen ? ERR_NOMEM : ERR_NONE;
 }
 
+// An encrypted block would otherwise make libcrypto ask for a pass phrase on
+// the terminal, or on standard input, and wait there; refused, the object
+// is unreadable like any other.
+static int refuse_pass_phrase(char *buf, int size, int rwflag, void *data)
+{
+	(void)buf;
+	(void)size;
+	(void)rwflag;
+	(void)data;
+	return -1;
+}
+
 int read_cert_name(X509_NAME **name, FILE *fp)
 {
 	X509 *x;
 
 	*name = NULL;
 	ERR_clear_error();
-	x = PEM_read_X509_AUX(fp, NULL, NULL, NULL);
+	x = PEM_read_X509_AUX(fp, NULL, refuse_pass_phrase, NULL);
 	if (!x)
 		return read_failure_status();
 	*name = X509_NAME_dup(X509_get_subject_name(x));
@@ -150,7 +203,7 @@ int read_crl_name(X509_NAME **name, FILE *fp)
 
 	*name = NULL;
 	ERR_clear_error();
-	crl = PEM_read_X509_CRL(fp, NULL, NULL, NULL);
+	crl = PEM_read_X509_CRL(fp, NULL, refuse_pass_phrase, NULL);
 	if (!crl)
 		return read_failure_status();
 	*name = X509_NAME_dup(X509_CRL_get_issuer(crl));
@@ -292,13 +345,20 @@ static void close_keeping_errno(int fd)
 int copy_file(const char *source, const char *target)
 {
 	char buf[8192];
+	struct stat st;
 	ssize_t got;
 	int in, out, r = 0;
 
 	in = open(source, O_RDONLY | O_CLOEXEC);
 	if (in < 0)
 		return 1;
-	out = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+	if (fstat(in, &st) != 0) {
+		r = 1;
+		goto out_close_in;
+	}
+	// No more open than its source: a private file gets a private copy.
+	out = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+		   0644 & st.st_mode);
 	if (out < 0) {
 		r = 2;
 		goto out_close_in;
@@ -349,14 +409,14 @@ static int make_link(HashMaker *obj, const char *path, const char *filename,
 		if (errno == EPERM || errno == EOPNOTSUPP || errno == EINVAL) {
 			switch (copy_file(path, link_path)) {
 			case 1:
-				perror(filename);
+				report_error(filename);
 				break;
 			case 2:
-				perror(link_name);
+				report_error(link_name);
 				break;
 			}
 		} else {
-			perror(link_name);
+			report_error(link_name);
 		}
 	}
 	OPENSSL_free(link_path);
@@ -396,7 +456,7 @@ int HashMaker_add_file(HashMaker *obj, const char *filename)
 	r = open_stream(path, &fp);
 	if (r != ERR_NONE) {
 		if (r < 0)
-			perror(path);
+			report_error(path);
 		OPENSSL_free(path);
 		return r < 0 ? ERR_NONE : r;
 	}
@@ -407,8 +467,8 @@ int HashMaker_add_file(HashMaker *obj, const char *filename)
 		r = HashMaker_register_x509_name(obj, name, &index, &hash);
 		if (r == ERR_DUPLICATE) {
 			if (verbose)
-				fprintf(stderr, "WARNING: Skiping duplicate %s %s\n",
-					obj->kind_name, filename);
+				report_file("WARNING: Skiping duplicate",
+					    obj->kind_name, filename);
 			X509_NAME_free(name);
 			continue;
 		}
@@ -417,8 +477,8 @@ int HashMaker_add_file(HashMaker *obj, const char *filename)
 			break;
 		}
 		if (index > 999) {
-			fprintf(stderr, "Too many hash collisions: %s %s\n",
-				obj->kind_name, filename);
+			report_file("Too many hash collisions:", obj->kind_name,
+				    filename);
 			continue;
 		}
 		r = make_link(obj, path, filename, hash, index);
@@ -513,7 +573,7 @@ int purge_links(const char *dir, int kinds)
 			break;
 		}
 		if (unlink(path) != 0)
-			perror(names->items[i]);
+			report_error(names->items[i]);
 		OPENSSL_free(path);
 	}
 	free_names(names);
@@ -526,8 +586,10 @@ static int link_file(HashMaker *certs, HashMaker *crls, const char *name)
 {
 	int r = ERR_NONE;
 
-	if (verbose)
-		printf("%s =>", name);
+	if (verbose) {
+		put_name(name, stdout);
+		fputs(" =>", stdout);
+	}
 	if (certs)
 		r = HashMaker_add_file(certs, name);
 	if (r == ERR_NONE && crls)
@@ -545,18 +607,21 @@ int link_directory(const char *dir, int kinds)
 	DIR *d;
 	int r;
 
-	if (verbose)
-		printf("Doing %s\n", dir);
+	if (verbose) {
+		fputs("Doing ", stdout);
+		put_name(dir, stdout);
+		putchar('\n');
+	}
 	r = purge_links(dir, kinds);
 	if (r == ERR_NODIR) {
-		perror(dir);
+		report_error(dir);
 		return ERR_NONE;
 	}
 	if (r != ERR_NONE)
 		return r;
 	d = opendir(dir);
 	if (!d) {
-		perror(dir);
+		report_error(dir);
 		return ERR_NONE;
 	}
 	names = NameList_new();
@@ -623,7 +688,9 @@ int main_loop(int argc, char **argv)
 			i++;
 			break;
 		} else {
-			fprintf(stderr, "Bad option %s; try vexlink -h\n", arg);
+			fputs("Bad option ", stderr);
+			put_name(arg, stderr);
+			fputs("; try vexlink -h\n", stderr);
 			return ERR_USAGE;
 		}
 	}

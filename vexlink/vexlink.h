@@ -77,8 +77,8 @@ int HashMaker_register_x509_name(HashMaker *obj, X509_NAME *name,
 // it; only ERR_NOMEM stops the run.
 int HashMaker_add_file(HashMaker *obj, const char *filename);
 
-// Copies source to a new target (mode 0644 less umask): 0 done, 1 the
-// source failed, 2 the target failed.
+// Copies source to a new target (mode 0644, less what the source's mode and
+// the umask take away): 0 done, 1 the source failed, 2 the target failed.
 int copy_file(const char *source, const char *target);
 
 // Whether name is a link name ("%08x.%d" or "%08x.r%d", either case of hex

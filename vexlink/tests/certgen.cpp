@@ -124,6 +124,33 @@ std::string crlPem(const std::string &issuer, const std::vector<long> &revoked)
     return bioText(bio);
 }
 
+std::string encryptedPem(const std::string &pem)
+{
+    static const char passPhrase[] = "vexlink test";
+    BIO *in = BIO_new_mem_buf(pem.data(), int(pem.size()));
+    BIO *out = BIO_new(BIO_s_mem());
+    unsigned char *key = reinterpret_cast<unsigned char *>(const_cast<char *>(passPhrase));
+    int keyLen = int(sizeof passPhrase - 1);
+    if (X509 *cert = PEM_read_bio_X509(in, nullptr, nullptr, nullptr)) {
+        EXPECT_TRUE(PEM_ASN1_write_bio(reinterpret_cast<i2d_of_void *>(i2d_X509), PEM_STRING_X509,
+                                       out, cert, EVP_aes_128_cbc(), key, keyLen, nullptr,
+                                       nullptr));
+        X509_free(cert);
+    } else {
+        (void)BIO_reset(in);
+        X509_CRL *crl = PEM_read_bio_X509_CRL(in, nullptr, nullptr, nullptr);
+        EXPECT_NE(crl, nullptr);
+        EXPECT_TRUE(PEM_ASN1_write_bio(reinterpret_cast<i2d_of_void *>(i2d_X509_CRL),
+                                       PEM_STRING_X509_CRL, out, crl, EVP_aes_128_cbc(), key,
+                                       keyLen, nullptr, nullptr));
+        X509_CRL_free(crl);
+    }
+    BIO_free(in);
+    std::string text = bioText(out);
+    EXPECT_NE(text.find("Proc-Type: 4,ENCRYPTED\nDEK-Info: "), std::string::npos) << text;
+    return text;
+}
+
 std::string otherPem()
 {
     BIO *bio = BIO_new(BIO_s_mem());

@@ -22,6 +22,8 @@ std::string certPem(const std::string &subject, const std::string &issuer, long 
                     bool ca = true);
 // A PEM CRL issued by CN=issuer that revokes the given serial numbers.
 std::string crlPem(const std::string &issuer, const std::vector<long> &revoked = {});
+// The certificate or CRL of pem again, encrypted under a pass phrase.
+std::string encryptedPem(const std::string &pem);
 // A PEM block of another kind, for files that mix kinds.
 std::string otherPem();
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,6 +103,18 @@ TEST(Options, EverythingAfterTheFirstDirectoryIsADirectory)
     EXPECT_EQ(entries(work.file("-odd")), (std::vector<std::string>{odd.link, "ca.pem"}));
 }
 
+TEST(Options, DoubleDashAloneLeavesTheDirectoriesToTheVariable)
+{
+    CertDir d("Dash Root");
+    qk::RunOptions o;
+    o.env["SSL_CERT_DIR"] = d.dir.path();
+    auto r = vexlink({"-v", "--"}, o);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Doing " + d.dir.path() + "\nca.pem => " + d.link + "\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(d.processed());
+}
+
 TEST(DirectoryPass, VerboseTraceNamesTheDirectoryAndEachFilesLinks)
 {
     CertDir d("Trace Root");
@@ -110,6 +123,67 @@ TEST(DirectoryPass, VerboseTraceNamesTheDirectoryAndEachFilesLinks)
     EXPECT_EQ(r.out, "Doing " + d.dir.path() + "\nca.pem => " + d.link + "\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(vxtest::linkTarget(d.dir.file(d.link)), "ca.pem");
+}
+
+TEST(DirectoryPass, TraceHasALineForEveryFileAlsoWithoutLinks)
+{
+    qk::TempDir dir;
+    const std::string both = hex8(nameHash("Both Root")), only = hex8(nameHash("Only Root"));
+    const std::string cert = vxtest::certPem("Both Root", "Both Root");
+    qk::writeFile(dir.file("both.pem"), cert + vxtest::crlPem("Both Root"));
+    qk::writeFile(dir.file("again.pem"), cert); // a duplicate: no link
+    qk::writeFile(dir.file("crl.pem"), vxtest::crlPem("Only Root"));
+    qk::writeFile(dir.file("empty.pem"), "");
+    qk::writeFile(dir.file("text.crt"), "no PEM block here\n");
+    // The links each file gets, per option; the duplicate is whichever of
+    // both.pem and again.pem the directory lists second.
+    const auto listing = vxtest::pemListing(dir.path());
+    const bool againFirst = std::find(listing.begin(), listing.end(), "again.pem")
+        < std::find(listing.begin(), listing.end(), "both.pem");
+    const std::string first = againFirst ? "again.pem" : "both.pem";
+    const std::string second = againFirst ? "both.pem" : "again.pem";
+    const std::string duplicate = "WARNING: Skiping duplicate certificate " + second + "\n";
+    struct Case {
+        std::string option;
+        std::map<std::string, std::string> links;
+        std::string err;
+    } cases[] = {
+        {"",
+         {{first, " " + both + ".0"}, {"both.pem", " " + both + ".r0"}, {"crl.pem", " " + only + ".r0"}},
+         duplicate},
+        {"-certonly", {{first, " " + both + ".0"}}, duplicate},
+        {"-crlonly", {{"both.pem", " " + both + ".r0"}, {"crl.pem", " " + only + ".r0"}}, ""},
+    };
+    for (auto &c : cases) {
+        std::string trace = "Doing " + dir.path() + "\n";
+        for (const auto &file : listing) {
+            trace += file + " =>" + c.links[file] + "\n";
+        }
+        std::vector<std::string> args{"-v", dir.path()};
+        if (!c.option.empty()) {
+            args.insert(args.begin(), c.option);
+        }
+        auto r = vexlink(args);
+        EXPECT_EQ(r.status, 0) << c.option;
+        EXPECT_EQ(r.out, trace) << c.option;
+        EXPECT_EQ(r.err, c.err) << c.option;
+    }
+}
+
+TEST(DirectoryPass, UnreadableDirectoryIsReportedAndPassedOver)
+{
+    CertDir locked("Locked Root"), after("After Root");
+    ASSERT_EQ(chmod(locked.dir.path().c_str(), 0700), 0); // root's, closed to nobody
+    ASSERT_EQ(chmod(after.dir.path().c_str(), 0777), 0);
+    qk::RunOptions o;
+    o.dropPrivileges = true;
+    auto r = vexlink({"-v", locked.dir.path(), after.dir.path()}, o);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Doing " + locked.dir.path() + "\nDoing " + after.dir.path() + "\nca.pem => "
+                         + after.link + "\n");
+    EXPECT_EQ(r.err, locked.dir.path() + ": Permission denied\n");
+    EXPECT_TRUE(locked.untouched());
+    EXPECT_TRUE(after.processed());
 }
 
 TEST(DirectoryPass, MissingDirectoryIsReportedAndPassedOver)
@@ -127,6 +201,10 @@ TEST(DirectoryPass, MissingDirectoryIsReportedAndPassedOver)
     r = vexlink({work.file("plain")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, work.file("plain") + ": Not a directory\n");
+
+    r = vexlink({""});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "No such file or directory\n") << "no name, no colon";
 }
 
 TEST(DirectoryPass, SslCertDirListsTheDirectoriesWhenNoneIsGiven)
@@ -235,6 +313,56 @@ TEST(DirectoryPass, UndeletableOldLinkIsReportedAndTheRunGoesOn)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, d.link + ": Is a directory\n" + d.link + ": File exists\n");
     EXPECT_EQ(entries(d.dir.path()), (std::vector<std::string>{d.link, "ca.pem"}));
+}
+
+TEST(Names, ControlBytesAreWrittenAsOctalEscapesInEveryLineThatNamesThem)
+{
+    const std::string h = hex8(nameHash("Named Root"));
+    const std::string cert = vxtest::certPem("Named Root", "Named Root");
+    struct Case {
+        std::string name, written;
+    } cases[] = {
+        {"esc\x1b[2J\x1b]0;title\x07", "esc\\033[2J\\033]0;title\\007"},
+        {"nl\ncr\rtab\t", "nl\\012cr\\015tab\\011"},
+        {"\x01" "first and last\x1f", "\\001first and last\\037"},
+        {"del\x7f", "del\\177"},
+        {"Zertifikat \xc3\xa4\xc3\xb6\xc3\xbc \xe2\x82\xac",
+         "Zertifikat \xc3\xa4\xc3\xb6\xc3\xbc \xe2\x82\xac"}, // UTF-8 as is
+        {"back\\slash ~!\x20", "back\\slash ~!\x20"}, // ordinary bytes as is
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.written);
+        qk::TempDir work;
+        const std::string dir = work.file("d-" + c.name), dirWritten = work.file("d-" + c.written);
+        const std::string missing = work.file("m-" + c.name);
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        // The certificate twice, for the duplicate warning; a dangling link,
+        // for an error line.
+        qk::writeFile(dir + "/" + c.name + ".pem", cert + cert);
+        ASSERT_EQ(symlink("nowhere", (dir + "/" + c.name + "-gone.pem").c_str()), 0);
+        std::string out = "Doing " + dirWritten + "\n", err;
+        for (const auto &file : vxtest::pemListing(dir)) {
+            if (file == c.name + ".pem") {
+                out += c.written + ".pem => " + h + ".0\n";
+                err += "WARNING: Skiping duplicate certificate " + c.written + ".pem\n";
+            } else {
+                out += c.written + "-gone.pem =>\n";
+                const std::string gone =
+                    dirWritten + "/" + c.written + "-gone.pem: No such file or directory\n";
+                err += gone + gone; // once per kind
+            }
+        }
+        out += "Doing " + work.file("m-" + c.written) + "\n";
+        err += work.file("m-" + c.written) + ": No such file or directory\n";
+        auto r = vexlink({"-v", dir, missing});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.err, err);
+
+        r = vexlink({"-" + c.name, dir});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "Bad option -" + c.written + "; try vexlink -h\n");
+    }
 }
 
 } // namespace

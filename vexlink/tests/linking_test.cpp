@@ -12,6 +12,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <map>
 #include <set>
 #include <sstream>
@@ -254,6 +261,28 @@ TEST_F(Fallback, FileSystemsWithoutLinksGetCopiesTheLibraryFinds)
     }
 }
 
+TEST_F(Fallback, CopiesAreNoMoreOpenThanTheirSource)
+{
+    struct {
+        mode_t source, copy; // under the umask 027
+    } modes[] = {
+        {0600, 0600},
+        {0440, 0440},
+        {0664, 0640},
+    };
+    for (const auto &m : modes) {
+        ASSERT_EQ(chmod(m_dir.file("ca.pem").c_str(), m.source), 0);
+        auto r = runRefusing(EPERM); // each run deletes the copies of the one before
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        for (const auto &name : {m_hash + ".0", m_hash + ".r0"}) {
+            struct stat st;
+            ASSERT_EQ(lstat(m_dir.file(name).c_str(), &st), 0) << name;
+            EXPECT_EQ(st.st_mode & 07777, m.copy) << std::oct << m.source << " " << name;
+        }
+    }
+}
+
 TEST_F(Fallback, OtherLinkErrorsAndFailedCopiesAreReportedWithTheLinkName)
 {
     auto r = runRefusing(ENOSPC);
@@ -310,6 +339,135 @@ TEST(BadInput, IsPassedOverWithoutStoppingTheRun)
                                               ctlName}));
     EXPECT_EQ(linkTarget(dir.file(goodLink)), "good.pem");
     EXPECT_EQ(linkTarget(dir.file(ctlLink)), ctlName);
+}
+
+// A run whose standard input stays open and is never written.
+struct HeldRun {
+    bool finished = false;
+    int status = -1;
+    std::string out, err;
+    std::string terminal; // what the program wrote to its terminal
+};
+
+// Runs vexlink with standard input held: on a pseudo-terminal that is also
+// its controlling terminal, or else on a pipe nobody writes in a session
+// without a terminal. Waits at most timeoutSeconds for the exit, then kills.
+HeldRun runWithHeldInput(const std::vector<std::string> &args, bool onTerminal,
+                         int timeoutSeconds)
+{
+    HeldRun r;
+    qk::TempDir files;
+    const std::string outPath = files.file("out"), errPath = files.file("err");
+    std::vector<std::string> argStrings{VEXLINK_PATH};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (auto &a : argStrings) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+
+    // The child keeps the write end of alive until it exits: its end of file
+    // is the signal that the run is over.
+    int held[2] = {-1, -1}, alive[2], master = -1;
+    if ((!onTerminal && pipe2(held, O_CLOEXEC) != 0) || pipe2(alive, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << strerror(errno);
+        return r;
+    }
+    pid_t pid = onTerminal ? forkpty(&master, nullptr, nullptr, nullptr) : fork();
+    if (pid < 0) {
+        ADD_FAILURE() << "fork: " << strerror(errno);
+        return r;
+    }
+    if (pid == 0) {
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
+            _exit(127);
+        }
+        if (!onTerminal && (setsid() < 0 || dup2(held[0], 0) < 0)) {
+            _exit(127);
+        }
+        if (fcntl(alive[1], F_SETFD, 0) != 0) {
+            _exit(127);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(alive[1]);
+    if (!onTerminal) {
+        close(held[0]);
+    } else {
+        fcntl(master, F_SETFL, O_NONBLOCK);
+    }
+    auto drainTerminal = [&] {
+        char buf[256];
+        ssize_t got;
+        while (master >= 0 && (got = read(master, buf, sizeof buf)) > 0) {
+            r.terminal.append(buf, size_t(got));
+        }
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (!r.finished) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            break;
+        }
+        pollfd fds[2] = {{alive[0], POLLIN, 0}, {master, POLLIN, 0}};
+        if (poll(fds, master >= 0 ? 2 : 1, int(left.count())) < 0 && errno != EINTR) {
+            break;
+        }
+        drainTerminal();
+        r.finished = fds[0].revents != 0;
+    }
+    if (!r.finished) {
+        kill(pid, SIGKILL);
+    }
+    int wstatus = 0;
+    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    drainTerminal();
+    for (int fd : {alive[0], master, held[1]}) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    r.out = qk::readFile(outPath);
+    r.err = qk::readFile(errPath);
+    return r;
+}
+
+TEST(BadInput, EncryptedObjectsAreUnreadableWithoutAskingForAPassPhrase)
+{
+    qk::TempDir dir;
+    const std::string locked = hex8(nameHash("Locked Root")), good = hex8(nameHash("Good Root"));
+    // The certificate after the encrypted one is not read; the CRL is.
+    qk::writeFile(dir.file("locked.pem"), vxtest::encryptedPem(certPem("Locked Root", "Locked Root"))
+                                              + certPem("After Locked", "After Locked")
+                                              + crlPem("Locked Root"));
+    qk::writeFile(dir.file("locked-crl.pem"), vxtest::encryptedPem(crlPem("Locked CRL")));
+    qk::writeFile(dir.file("good.pem"), certPem("Good Root", "Good Root"));
+    std::map<std::string, std::string> linksOf{{"good.pem", " " + good + ".0"},
+                                               {"locked.pem", " " + locked + ".r0"}};
+    std::string trace = "Doing " + dir.path() + "\n";
+    for (const auto &file : vxtest::pemListing(dir.path())) {
+        trace += file + " =>" + linksOf[file] + "\n";
+    }
+    for (bool onTerminal : {false, true}) {
+        SCOPED_TRACE(onTerminal ? "on a terminal" : "on a pipe");
+        auto r = runWithHeldInput({"-v", dir.path()}, onTerminal, 20);
+        if (!r.finished) {
+            ADD_FAILURE() << "still waiting; terminal: " << r.terminal << " stderr: " << r.err;
+            continue;
+        }
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, trace);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.terminal, "");
+        EXPECT_EQ(entries(dir.path()), withFiles({good + ".0", locked + ".r0"},
+                                                 {"good.pem", "locked-crl.pem", "locked.pem"}));
+    }
 }
 
 // The tokens after "=>" on the trace lines, per directory ("Doing" line).

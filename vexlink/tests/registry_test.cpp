@@ -283,7 +283,7 @@ TEST(Readers, YieldEachObjectOfTheirKindInTurn)
     }
 }
 
-TEST(CopyFile, CopiesContentWithModeLessUmaskAndReportsWhichSideFailed)
+TEST(CopyFile, CopiesContentNoMoreOpenThanTheSourceAndReportsWhichSideFailed)
 {
     qk::TempDir dir;
     std::string big(20000, 'x'); // more than one buffer
@@ -293,17 +293,30 @@ TEST(CopyFile, CopiesContentWithModeLessUmaskAndReportsWhichSideFailed)
     qk::writeFile(dir.file("src"), big, 0600);
     qk::writeFile(dir.file("exists"), "old");
     ASSERT_EQ(mkdir(dir.file("subdir").c_str(), 0755), 0);
-    mode_t old = umask(022);
-    EXPECT_EQ(copy_file(dir.file("src").c_str(), dir.file("copy").c_str()), 0);
-    umask(027);
-    EXPECT_EQ(copy_file(dir.file("src").c_str(), dir.file("copy2").c_str()), 0);
-    umask(old);
-    EXPECT_EQ(qk::readFile(dir.file("copy")), big);
-    struct stat st;
-    ASSERT_EQ(stat(dir.file("copy").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0644u);
-    ASSERT_EQ(stat(dir.file("copy2").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    struct {
+        mode_t source, mask, copy;
+    } modes[] = {
+        {0644, 022, 0644},
+        {0644, 027, 0640},
+        {0600, 022, 0600}, // a private file stays private
+        {0640, 0, 0640},
+        {0755, 0, 0644},   // never executable
+        {0444, 022, 0444},
+        {0604, 027, 0600},
+    };
+    int n = 0;
+    for (const auto &m : modes) {
+        std::string copy = dir.file("copy" + std::to_string(n++));
+        SCOPED_TRACE(copy);
+        ASSERT_EQ(chmod(dir.file("src").c_str(), m.source), 0);
+        mode_t old = umask(m.mask);
+        EXPECT_EQ(copy_file(dir.file("src").c_str(), copy.c_str()), 0);
+        umask(old);
+        EXPECT_EQ(qk::readFile(copy), big);
+        struct stat st;
+        ASSERT_EQ(stat(copy.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, m.copy);
+    }
 
     struct Case {
         std::string source, target;
