@@ -23,6 +23,7 @@
 #include "copy.h"
 #include "copyopts.h"
 #include "dirchain.h"
+#include "fileutil.h"
 #include "frame.h"
 #include "modechange.h"
 #include "quote.h"
