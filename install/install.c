@@ -347,10 +347,20 @@ static int make_parent_dir(const char *full, const char *component,
 
 static int make_operand_dir(char *dir, struct savewd *wd, const struct copy_options *options)
 {
-	return create_dir_path(dir, wd, make_parent_dir, options, directory_mode, announce_dir,
-			       directory_mode_bits, new_owner, new_group, false)
-		   ? 0
-		   : 1;
+	const struct dir_path_request req = {
+	    .dir = dir,
+	    .wd = wd,
+	    .make_one = make_parent_dir,
+	    .options = options,
+	    .mode = directory_mode,
+	    .announce = announce_dir,
+	    .bits_to_set = directory_mode_bits,
+	    .owner = new_owner,
+	    .group = new_group,
+	    .keep_existing = false,
+	};
+
+	return create_dir_path(&req) ? 0 : 1;
 }
 
 // A child that made the leading directories hands the one it ended in, and
