@@ -33,20 +33,12 @@ static bool is_dash_letter(const char *word)
 
 bool is_binary_operator(const char *word)
 {
-	static const char *const operators[] = {
-		"=", "!=", "-nt", "-ot", "-ef", "-eq", "-ne", "-lt", "-le", "-gt", "-ge",
-	};
-
-	for (size_t i = 0; i < sizeof operators / sizeof operators[0]; i++) {
-		if (strcmp(word, operators[i]) == 0)
-			return true;
-	}
-	return false;
+	return find_operator(word, 2) != NULL;
 }
 
 bool is_unary_letter(const char *word)
 {
-	return is_dash_letter(word) && strchr("GLNOSabcdefghknoprstuwxz", word[1]);
+	return find_operator(word, 1) != NULL;
 }
 
 void report_syntax_error(const char *format, const char *argument)
