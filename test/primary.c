@@ -134,41 +134,41 @@ static int compare_times(struct timespec a, struct timespec b)
 }
 
 static const struct test_operator operators[] = {
-	{"-r", 1, op_access, R_OK},
-	{"-w", 1, op_access, W_OK},
-	{"-x", 1, op_access, X_OK},
-	{"-t", 1, op_terminal, 0},
-	{"-n", 1, op_nonempty_text, 0},
-	{"-z", 1, op_empty_text, 0},
-	{"-N", 1, op_never, 0},
-	{"-o", 1, op_never, 0},
-	{"-h", 1, op_symlink, 0},
-	{"-L", 1, op_symlink, 0},
-	{"-f", 1, op_file_type, S_IFREG},
-	{"-d", 1, op_file_type, S_IFDIR},
-	{"-b", 1, op_file_type, S_IFBLK},
-	{"-c", 1, op_file_type, S_IFCHR},
-	{"-p", 1, op_file_type, S_IFIFO},
-	{"-S", 1, op_file_type, S_IFSOCK},
-	{"-u", 1, op_mode_bit, S_ISUID},
-	{"-g", 1, op_mode_bit, S_ISGID},
-	{"-k", 1, op_mode_bit, S_ISVTX},
-	{"-O", 1, op_owner, 0},
-	{"-G", 1, op_group, 0},
-	{"-s", 1, op_nonempty_file, 0},
-	{"-a", 1, op_exists, 0},
-	{"-e", 1, op_exists, 0},
-	{"=", 2, op_texts, outcome_equal},
-	{"!=", 2, op_texts, outcome_less | outcome_greater},
-	{"-nt", 2, op_newer, 0},
-	{"-ot", 2, op_older, 0},
-	{"-ef", 2, op_same_file, 0},
-	{"-eq", 2, op_integers, outcome_equal},
-	{"-ne", 2, op_integers, outcome_less | outcome_greater},
-	{"-lt", 2, op_integers, outcome_less},
-	{"-le", 2, op_integers, outcome_less | outcome_equal},
-	{"-gt", 2, op_integers, outcome_greater},
-	{"-ge", 2, op_integers, outcome_greater | outcome_equal},
+    {"-r", 1, op_access, R_OK},
+    {"-w", 1, op_access, W_OK},
+    {"-x", 1, op_access, X_OK},
+    {"-t", 1, op_terminal, 0},
+    {"-n", 1, op_nonempty_text, 0},
+    {"-z", 1, op_empty_text, 0},
+    {"-N", 1, op_never, 0},
+    {"-o", 1, op_never, 0},
+    {"-h", 1, op_symlink, 0},
+    {"-L", 1, op_symlink, 0},
+    {"-f", 1, op_file_type, S_IFREG},
+    {"-d", 1, op_file_type, S_IFDIR},
+    {"-b", 1, op_file_type, S_IFBLK},
+    {"-c", 1, op_file_type, S_IFCHR},
+    {"-p", 1, op_file_type, S_IFIFO},
+    {"-S", 1, op_file_type, S_IFSOCK},
+    {"-u", 1, op_mode_bit, S_ISUID},
+    {"-g", 1, op_mode_bit, S_ISGID},
+    {"-k", 1, op_mode_bit, S_ISVTX},
+    {"-O", 1, op_owner, 0},
+    {"-G", 1, op_group, 0},
+    {"-s", 1, op_nonempty_file, 0},
+    {"-a", 1, op_exists, 0},
+    {"-e", 1, op_exists, 0},
+    {"=", 2, op_texts, outcome_equal},
+    {"!=", 2, op_texts, outcome_less | outcome_greater},
+    {"-nt", 2, op_newer, 0},
+    {"-ot", 2, op_older, 0},
+    {"-ef", 2, op_same_file, 0},
+    {"-eq", 2, op_integers, outcome_equal},
+    {"-ne", 2, op_integers, outcome_less | outcome_greater},
+    {"-lt", 2, op_integers, outcome_less},
+    {"-le", 2, op_integers, outcome_less | outcome_equal},
+    {"-gt", 2, op_integers, outcome_greater},
+    {"-ge", 2, op_integers, outcome_greater | outcome_equal},
 };
 
 const struct test_operator *find_operator(const char *word, int arity)
@@ -183,7 +183,7 @@ const struct test_operator *find_operator(const char *word, int arity)
 // Whether the sign of a comparison is one of outcomes.
 static bool outcome_in(int comparison, int outcomes)
 {
-	int outcome = comparison < 0    ? outcome_less
+	int outcome = comparison < 0	? outcome_less
 		      : comparison == 0 ? outcome_equal
 					: outcome_greater;
 
@@ -271,8 +271,8 @@ static bool compare_files(const struct test_operator *t, const char *left, const
 	bool left_ok, right_ok;
 
 	if (t->kind == op_same_file) {
-		return stat(left, &ls) == 0 && stat(right, &rs) == 0 &&
-		       ls.st_dev == rs.st_dev && ls.st_ino == rs.st_ino;
+		return stat(left, &ls) == 0 && stat(right, &rs) == 0 && ls.st_dev == rs.st_dev &&
+		       ls.st_ino == rs.st_ino;
 	}
 	left_ok = modification_time(left, &lt);
 	right_ok = modification_time(right, &rt);
@@ -308,9 +308,9 @@ bool eval_binary(bool left_length)
 	default:
 		if (left_length || right_length) {
 			// The three messages are spelled out for the catalog.
-			const char *message = t->kind == op_newer ? _("-nt does not accept -l") :
-					      t->kind == op_older ? _("-ot does not accept -l") :
-								    _("-ef does not accept -l");
+			const char *message = t->kind == op_newer   ? _("-nt does not accept -l")
+					      : t->kind == op_older ? _("-ot does not accept -l")
+								    : _("-ef does not accept -l");
 			report_syntax_error(message, NULL);
 		}
 		return compare_files(t, left, right);
