@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "backup.h"
+#include "fileutil.h"
 #include "frame.h"
 #include "quote.h"
 #include "transfer.h"
@@ -155,24 +156,6 @@ void created_names_insert(struct created_names *table, const char *name, ino_t i
 size_t created_names_bucket_count(const struct created_names *table)
 {
 	return table->n_buckets;
-}
-
-const char *last_component(const char *name)
-{
-	const char *base = name;
-	bool after_slash = false;
-
-	while (*base == '/')
-		base++;
-	for (const char *p = base; *p; p++) {
-		if (*p == '/')
-			after_slash = true;
-		else if (after_slash) {
-			base = p;
-			after_slash = false;
-		}
-	}
-	return base;
 }
 
 static size_t component_length(const char *base)

@@ -26,10 +26,6 @@ bool copy_one(const char *source, const struct copy_dest *dest, const struct cop
 // cannot be examined.
 bool same_entry(const char *a, const char *b);
 
-// The part of name after the last slash that is followed by a non-slash;
-// trailing slashes belong to it.
-const char *last_component(const char *name);
-
 // A new, empty table of created destinations. The installer keeps it until
 // exit; other users release it with created_names_free.
 struct created_names *created_names_new(void);

@@ -140,16 +140,19 @@ static void report_dir(int errnum, const char *format, const char *dir)
 	error(0, errnum, format, quote_name(dir));
 }
 
-bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
-		     const struct copy_options *options, mode_t mode, dirchain_announce_fn announce,
-		     mode_t bits_to_set, uid_t owner, gid_t group, bool keep_existing)
+bool create_dir_path(const struct dir_path_request *req)
 {
+	char *dir = req->dir;
+	struct savewd *wd = req->wd;
+	mode_t mode = req->mode;
+	bool keep_existing = req->keep_existing;
+
 	if (dir[0] != '/' && savewd_errno(wd)) {
 		report_dir(savewd_errno(wd), _("cannot create directory %s"), dir);
 		return false;
 	}
 
-	ptrdiff_t prefix = make_ancestors(dir, wd, make_one, options);
+	ptrdiff_t prefix = make_ancestors(dir, wd, req->make_one, req->options);
 	if (prefix == -2)
 		return true;
 	if (prefix == -1) {
@@ -158,14 +161,14 @@ bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
 	}
 
 	const char *last = dir + prefix;
-	bool keep_owner = owner == (uid_t)-1 && group == (gid_t)-1;
-	bool keep_special = !(bits_to_set & (S_ISUID | S_ISGID)) && !(mode & S_ISVTX);
+	bool keep_owner = req->owner == (uid_t)-1 && req->group == (gid_t)-1;
+	bool keep_special = !(req->bits_to_set & (S_ISUID | S_ISGID)) && !(mode & S_ISVTX);
 	mode_t made_mode = mode & ~(!keep_owner ? 077 : !keep_special ? 022 : 0);
 	int make_errno = 0;
 	int chdir_options;
 
 	if (mkdir(last, made_mode) == 0) {
-		announce(dir, options);
+		req->announce(dir, req->options);
 		keep_existing = keep_owner && keep_special;
 		chdir_options = chdir_no_symlink | chdir_skip_if_opened;
 		if (mode & S_IRUSR)
@@ -199,8 +202,8 @@ bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
 		// a link planted by someone else is not followed by name either
 		report_errno = errno;
 	} else {
-		if (fix_dir_owner_mode(fd, changed ? "." : last, made_mode, owner, group, mode,
-				       bits_to_set) == 0)
+		if (fix_dir_owner_mode(fd, changed ? "." : last, made_mode, req->owner, req->group,
+				       mode, req->bits_to_set) == 0)
 			return true;
 		if (!made && (make_errno == ENOENT || errno == ENOTDIR)) {
 			report_dir(make_errno, _("cannot create directory %s"), dir);

@@ -40,12 +40,29 @@ int process_operands(int count, char **operands, dirchain_action_fn action,
 ptrdiff_t make_ancestors(char *name, struct savewd *wd, dirchain_make_fn make_one,
 			 const struct copy_options *options);
 
-// Makes dir with all its leading directories and gives the last one mode
-// (of which bits_to_set count), owner and group ((uid_t)-1 and (gid_t)-1
-// leave them). Failures are reported; returns true on success.
-bool create_dir_path(char *dir, struct savewd *wd, dirchain_make_fn make_one,
-		     const struct copy_options *options, mode_t mode, dirchain_announce_fn announce,
-		     mode_t bits_to_set, uid_t owner, gid_t group, bool keep_existing);
+// A directory for create_dir_path to make, and how.
+struct dir_path_request {
+	// changed while create_dir_path runs and restored before it returns
+	char *dir;
+	struct savewd *wd;
+	// makes each leading directory
+	dirchain_make_fn make_one;
+	const struct copy_options *options;
+	// the last directory's mode, of which bits_to_set count
+	mode_t mode;
+	// reports the last directory when it was made
+	dirchain_announce_fn announce;
+	mode_t bits_to_set;
+	// (uid_t)-1 and (gid_t)-1 leave them
+	uid_t owner;
+	gid_t group;
+	bool keep_existing;
+};
+
+// Makes req->dir with all its leading directories and gives the last one
+// req's mode, owner and group. Failures are reported; returns true on
+// success.
+bool create_dir_path(const struct dir_path_request *req);
 
 // Gives the directory fd (or, when fd is -1, name) owner, group and mode.
 // made_mode is the mode it was made with, or (mode_t)-1 when it was not

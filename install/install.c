@@ -23,6 +23,7 @@
 #include "copy.h"
 #include "copyopts.h"
 #include "dirchain.h"
+#include "fileutil.h"
 #include "frame.h"
 #include "modechange.h"
 #include "quote.h"
@@ -42,11 +43,22 @@ static gid_t new_group = (gid_t)-1;
 static bool strip_files;
 // the mask the run started with, given back to strip
 static mode_t initial_umask;
-static bool dir_arg;
-static const char *owner_name;
-static const char *group_name;
 
 static struct copy_options copy_options;
+
+// What the options asked for, as far as it is settled after reading them.
+struct request {
+	const char *suffix;
+	const char *version_control;
+	const char *target_directory;
+	const char *mode_spec;
+	const char *owner_name;
+	const char *group_name;
+	bool make_backups;
+	bool no_target_directory;
+	bool make_leading;
+	bool dir_arg;
+};
 
 enum { HELP_OPTION = CHAR_MAX + 1, VERSION_OPTION };
 
@@ -204,12 +216,12 @@ static uid_t resolve_one_id(const char *text, bool is_user)
 	return (uid_t)value;
 }
 
-static void resolve_ids(void)
+static void resolve_ids(const struct request *req)
 {
-	if (owner_name)
-		new_owner = resolve_one_id(owner_name, true);
-	if (group_name)
-		new_group = (gid_t)resolve_one_id(group_name, false);
+	if (req->owner_name)
+		new_owner = resolve_one_id(req->owner_name, true);
+	if (req->group_name)
+		new_group = (gid_t)resolve_one_id(req->group_name, false);
 }
 
 static void run_strip(const char *name)
@@ -346,10 +358,20 @@ static int make_parent_dir(const char *full, const char *component,
 
 static int make_operand_dir(char *dir, struct savewd *wd, const struct copy_options *options)
 {
-	return create_dir_path(dir, wd, make_parent_dir, options, directory_mode, announce_dir,
-			       directory_mode_bits, new_owner, new_group, false)
-		   ? 0
-		   : 1;
+	const struct dir_path_request req = {
+	    .dir = dir,
+	    .wd = wd,
+	    .make_one = make_parent_dir,
+	    .options = options,
+	    .mode = directory_mode,
+	    .announce = announce_dir,
+	    .bits_to_set = directory_mode_bits,
+	    .owner = new_owner,
+	    .group = new_group,
+	    .keep_existing = false,
+	};
+
+	return create_dir_path(&req) ? 0 : 1;
 }
 
 // A child that made the leading directories hands the one it ended in, and
@@ -505,97 +527,89 @@ static void set_modes(const char *spec)
 	free(steps);
 }
 
-int main(int argc, char **argv)
+static void read_option(int c, struct request *req)
 {
-	const char *suffix;
-	const char *version_control = NULL;
-	const char *target_directory = NULL;
-	const char *mode_spec = NULL;
-	bool make_backups = false;
-	bool no_target_directory = false;
-	bool make_leading = false;
-	int c;
-
-	frame_start(argv[0], EXIT_FAILURE);
-	argmatch_die = usage_failure;
-	set_copy_options(&copy_options);
-	initial_umask = umask(0);
-	suffix = getenv("SIMPLE_BACKUP_SUFFIX");
-
-	while ((c = getopt_long(argc, argv, "bcsDdg:m:o:pt:TvS:", long_options, NULL)) != -1) {
-		switch (c) {
-		case 'b':
-			make_backups = true;
-			if (optarg)
-				version_control = optarg;
-			break;
-		case 'c':
-			break;
-		case 'd':
-			dir_arg = true;
-			break;
-		case 'D':
-			make_leading = true;
-			break;
-		case 'g':
-			group_name = optarg;
-			break;
-		case 'm':
-			mode_spec = optarg;
-			break;
-		case 'o':
-			owner_name = optarg;
-			break;
-		case 'p':
-			copy_options.keep_times = true;
-			break;
-		case 's':
-			strip_files = true;
-			// an inherited "ignore" would defeat the wait for strip
-			(void)signal(SIGCHLD, SIG_DFL);
-			break;
-		case 'S':
-			make_backups = true;
-			suffix = optarg;
-			break;
-		case 't':
-			if (target_directory)
-				error(EXIT_FAILURE, 0, _("multiple target directories specified"));
-			check_target_directory(optarg);
-			target_directory = optarg;
-			break;
-		case 'T':
-			no_target_directory = true;
-			break;
-		case 'v':
-			copy_options.verbose = true;
-			break;
-		case HELP_OPTION:
-			usage(EXIT_SUCCESS);
-		case VERSION_OPTION: {
-			static const char *const authors[] = {"the Quellkit developers", NULL};
-			print_version_text(stdout, "install", "quellkit", "6.9", authors);
-			exit(EXIT_SUCCESS);
-		}
-		default:
-			usage(EXIT_FAILURE);
-		}
+	switch (c) {
+	case 'b':
+		req->make_backups = true;
+		if (optarg)
+			req->version_control = optarg;
+		break;
+	case 'c':
+		break;
+	case 'd':
+		req->dir_arg = true;
+		break;
+	case 'D':
+		req->make_leading = true;
+		break;
+	case 'g':
+		req->group_name = optarg;
+		break;
+	case 'm':
+		req->mode_spec = optarg;
+		break;
+	case 'o':
+		req->owner_name = optarg;
+		break;
+	case 'p':
+		copy_options.keep_times = true;
+		break;
+	case 's':
+		strip_files = true;
+		// an inherited "ignore" would defeat the wait for strip
+		(void)signal(SIGCHLD, SIG_DFL);
+		break;
+	case 'S':
+		req->make_backups = true;
+		req->suffix = optarg;
+		break;
+	case 't':
+		if (req->target_directory)
+			error(EXIT_FAILURE, 0, _("multiple target directories specified"));
+		check_target_directory(optarg);
+		req->target_directory = optarg;
+		break;
+	case 'T':
+		req->no_target_directory = true;
+		break;
+	case 'v':
+		copy_options.verbose = true;
+		break;
+	case HELP_OPTION:
+		usage(EXIT_SUCCESS);
+	case VERSION_OPTION: {
+		static const char *const authors[] = {"the Quellkit developers", NULL};
+		print_version_text(stdout, "install", "quellkit", "6.9", authors);
+		exit(EXIT_SUCCESS);
 	}
+	default:
+		usage(EXIT_FAILURE);
+	}
+}
 
-	if (dir_arg && strip_files)
+// Refuses options that do not go together and settles the backups.
+static void apply_options(const struct request *req)
+{
+	if (req->dir_arg && strip_files)
 		error(EXIT_FAILURE, 0,
 		      _("the strip option may not be used when installing a directory"));
-	if (dir_arg && target_directory)
+	if (req->dir_arg && req->target_directory)
 		error(EXIT_FAILURE, 0,
 		      _("target directory not allowed when installing a directory"));
-	if (suffix)
-		simple_backup_suffix = checked_strdup(suffix);
-	copy_options.backup_type =
-	    make_backups ? backup_type_of(_("backup type"), version_control) : backup_none;
+	if (req->suffix)
+		simple_backup_suffix = checked_strdup(req->suffix);
+	copy_options.backup_type = req->make_backups
+				       ? backup_type_of(_("backup type"), req->version_control)
+				       : backup_none;
+}
 
-	int n_files = argc - optind;
-	char **files = argv + optind;
-	if (n_files < ((dir_arg || target_directory) ? 1 : 2)) {
+// Checks the number of operands for the form and settles the target
+// directory. Returns the number of operands to install, the target
+// directory not counted.
+static int check_operands(struct request *req, int n_files, char **files)
+{
+	if (n_files < ((req->dir_arg || req->target_directory) ? 1 : 2)) {
 		if (n_files == 1)
 			error(0, 0, _("missing destination file operand after %s"),
 			      quote_name(files[0]));
@@ -604,8 +618,8 @@ int main(int argc, char **argv)
 		usage(EXIT_FAILURE);
 	}
 
-	if (no_target_directory) {
-		if (target_directory)
+	if (req->no_target_directory) {
+		if (req->target_directory)
 			error(EXIT_FAILURE, 0,
 			      _("Cannot combine --target-directory (-t) "
 				"and --no-target-directory (-T)"));
@@ -613,33 +627,60 @@ int main(int argc, char **argv)
 			error(0, 0, _("extra operand %s"), quote_name(files[2]));
 			usage(EXIT_FAILURE);
 		}
-	} else if (!dir_arg && !target_directory) {
-		target_directory = choose_target(n_files, files);
-		if (target_directory)
+	} else if (!req->dir_arg && !req->target_directory) {
+		req->target_directory = choose_target(n_files, files);
+		if (req->target_directory)
 			n_files--;
 	}
+	return n_files;
+}
 
-	if (mode_spec)
-		set_modes(mode_spec);
-	resolve_ids();
-
-	if (dir_arg)
-		return process_operands(n_files, files, make_operand_dir, &copy_options);
-
+static int install_into_directory(const char *dir, int n_files, char **files)
+{
 	int status = EXIT_SUCCESS;
-	if (target_directory) {
-		copy_options.created_names = created_names_new();
-		for (int i = 0; i < n_files; i++) {
-			char *dest = target_name(target_directory, files[i]);
-			if (!install_one(files[i], dest))
-				status = EXIT_FAILURE;
-			free(dest);
-		}
-	} else if (make_leading) {
-		if (!install_with_parents(files[0], files[1]))
+
+	copy_options.created_names = created_names_new();
+	for (int i = 0; i < n_files; i++) {
+		char *dest = target_name(dir, files[i]);
+		if (!install_one(files[i], dest))
 			status = EXIT_FAILURE;
-	} else if (!install_one(files[0], files[1])) {
-		status = EXIT_FAILURE;
+		free(dest);
 	}
 	return status;
+}
+
+// Runs the form the request names. Returns the exit status.
+static int install_operands(const struct request *req, int n_files, char **files)
+{
+	if (req->dir_arg)
+		return process_operands(n_files, files, make_operand_dir, &copy_options);
+	if (req->target_directory)
+		return install_into_directory(req->target_directory, n_files, files);
+
+	bool ok = req->make_leading ? install_with_parents(files[0], files[1])
+				    : install_one(files[0], files[1]);
+	return ok ? EXIT_SUCCESS : EXIT_FAILURE;
+}
+
+int main(int argc, char **argv)
+{
+	struct request req = {0};
+	int c;
+
+	frame_start(argv[0], EXIT_FAILURE);
+	argmatch_die = usage_failure;
+	set_copy_options(&copy_options);
+	initial_umask = umask(0);
+	req.suffix = getenv("SIMPLE_BACKUP_SUFFIX");
+
+	while ((c = getopt_long(argc, argv, "bcsDdg:m:o:pt:TvS:", long_options, NULL)) != -1)
+		read_option(c, &req);
+	apply_options(&req);
+
+	char **files = argv + optind;
+	int n_files = check_operands(&req, argc - optind, files);
+	if (req.mode_spec)
+		set_modes(req.mode_spec);
+	resolve_ids(&req);
+	return install_operands(&req, n_files, files);
 }

@@ -13,8 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "fileutil.h"
 #include "frame.h"
-#include "transfer.h"
 #include "xalloc.h"
 
 // Broken invariants are programming errors, also in builds without assert.

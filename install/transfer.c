@@ -13,6 +13,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include "fileutil.h"
 #include "frame.h"
 #include "quote.h"
 #include "xalloc.h"
@@ -21,25 +22,6 @@
 #define BLOCK_SIZE_MAX 0x20000000
 // Some kernels refuse larger single writes with EINVAL.
 #define WRITE_MAX 0x7fffe000
-
-int open_not_std(const char *name, int flags, mode_t mode)
-{
-	return open_not_std_at(AT_FDCWD, name, flags, mode);
-}
-
-int open_not_std_at(int dirfd, const char *name, int flags, mode_t mode)
-{
-	bool creating = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
-	int fd = creating ? openat(dirfd, name, flags, mode) : openat(dirfd, name, flags);
-	if (fd < 0 || fd > STDERR_FILENO)
-		return fd;
-
-	int moved = fcntl(fd, flags & O_CLOEXEC ? F_DUPFD_CLOEXEC : F_DUPFD, STDERR_FILENO + 1);
-	int err = errno;
-	(void)close(fd);
-	errno = err;
-	return moved;
-}
 
 static size_t usable_block_size(const struct stat *st)
 {

@@ -26,14 +26,6 @@ bool transfer_regular(const char *source, const struct copy_dest *dest,
 		      const struct copy_options *options, const struct stat *source_status,
 		      int *dest_fd);
 
-// open(2) that never returns 0, 1 or 2: such a descriptor is moved to the
-// lowest free one of at least 3. mode is used only with O_CREAT or
-// O_TMPFILE. Returns the descriptor or -1 with errno.
-int open_not_std(const char *name, int flags, mode_t mode);
-
-// The same relative to the directory dirfd (or AT_FDCWD).
-int open_not_std_at(int dirfd, const char *name, int flags, mode_t mode);
-
 // Sets the permissions of the open file fd (named name in messages) to a
 // non-directory mode without set-id or sticky bits, through an access ACL,
 // or fchmod where the file system has no ACLs. Returns 0, or -1 after

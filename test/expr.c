@@ -33,20 +33,12 @@ static bool is_dash_letter(const char *word)
 
 bool is_binary_operator(const char *word)
 {
-	static const char *const operators[] = {
-		"=", "!=", "-nt", "-ot", "-ef", "-eq", "-ne", "-lt", "-le", "-gt", "-ge",
-	};
-
-	for (size_t i = 0; i < sizeof operators / sizeof operators[0]; i++) {
-		if (strcmp(word, operators[i]) == 0)
-			return true;
-	}
-	return false;
+	return find_operator(word, 2) != NULL;
 }
 
 bool is_unary_letter(const char *word)
 {
-	return is_dash_letter(word) && strchr("GLNOSabcdefghknoprstuwxz", word[1]);
+	return find_operator(word, 1) != NULL;
 }
 
 void report_syntax_error(const char *format, const char *argument)
@@ -67,8 +59,7 @@ void report_syntax_error(const char *format, const char *argument)
 
 void report_missing_argument(void)
 {
-	report_syntax_error(_("missing argument after %s"),
-			    quote_name(arg_words[arg_count - 1]));
+	report_syntax_error(_("missing argument after %s"), quote_name(arg_words[arg_count - 1]));
 }
 
 static _Noreturn void report_unary_expected(const char *word)
@@ -208,8 +199,7 @@ static bool eval_primary(void)
 	const char *word = arg_words[arg_pos];
 	int left = arg_count - arg_pos;
 
-	if (left >= 4 && strcmp(word, "-l") == 0 &&
-	    is_binary_operator(arg_words[arg_pos + 2]))
+	if (left >= 4 && strcmp(word, "-l") == 0 && is_binary_operator(arg_words[arg_pos + 2]))
 		return eval_binary(true);
 	if (left >= 3 && is_binary_operator(arg_words[arg_pos + 1]))
 		return eval_binary(false);
@@ -252,8 +242,9 @@ static void make_room_for(int words)
 	if (words < DEEP_WORDS || getrlimit(RLIMIT_STACK, &limit) != 0)
 		return;
 	if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
-		limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > wanted ?
-			wanted : limit.rlim_max;
+		limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > wanted
+				     ? wanted
+				     : limit.rlim_max;
 		(void)setrlimit(RLIMIT_STACK, &limit);
 	}
 }

@@ -133,6 +133,63 @@ static int compare_times(struct timespec a, struct timespec b)
 	return 0;
 }
 
+static const struct test_operator operators[] = {
+    {"-r", 1, op_access, R_OK},
+    {"-w", 1, op_access, W_OK},
+    {"-x", 1, op_access, X_OK},
+    {"-t", 1, op_terminal, 0},
+    {"-n", 1, op_nonempty_text, 0},
+    {"-z", 1, op_empty_text, 0},
+    {"-N", 1, op_never, 0},
+    {"-o", 1, op_never, 0},
+    {"-h", 1, op_symlink, 0},
+    {"-L", 1, op_symlink, 0},
+    {"-f", 1, op_file_type, S_IFREG},
+    {"-d", 1, op_file_type, S_IFDIR},
+    {"-b", 1, op_file_type, S_IFBLK},
+    {"-c", 1, op_file_type, S_IFCHR},
+    {"-p", 1, op_file_type, S_IFIFO},
+    {"-S", 1, op_file_type, S_IFSOCK},
+    {"-u", 1, op_mode_bit, S_ISUID},
+    {"-g", 1, op_mode_bit, S_ISGID},
+    {"-k", 1, op_mode_bit, S_ISVTX},
+    {"-O", 1, op_owner, 0},
+    {"-G", 1, op_group, 0},
+    {"-s", 1, op_nonempty_file, 0},
+    {"-a", 1, op_exists, 0},
+    {"-e", 1, op_exists, 0},
+    {"=", 2, op_texts, outcome_equal},
+    {"!=", 2, op_texts, outcome_less | outcome_greater},
+    {"-nt", 2, op_newer, 0},
+    {"-ot", 2, op_older, 0},
+    {"-ef", 2, op_same_file, 0},
+    {"-eq", 2, op_integers, outcome_equal},
+    {"-ne", 2, op_integers, outcome_less | outcome_greater},
+    {"-lt", 2, op_integers, outcome_less},
+    {"-le", 2, op_integers, outcome_less | outcome_equal},
+    {"-gt", 2, op_integers, outcome_greater},
+    {"-ge", 2, op_integers, outcome_greater | outcome_equal},
+};
+
+const struct test_operator *find_operator(const char *word, int arity)
+{
+	for (size_t i = 0; i < sizeof operators / sizeof operators[0]; i++) {
+		if (operators[i].arity == arity && strcmp(word, operators[i].text) == 0)
+			return &operators[i];
+	}
+	return NULL;
+}
+
+// Whether the sign of a comparison is one of outcomes.
+static bool outcome_in(int comparison, int outcomes)
+{
+	int outcome = comparison < 0	? outcome_less
+		      : comparison == 0 ? outcome_equal
+					: outcome_greater;
+
+	return (outcome & outcomes) != 0;
+}
+
 // A descriptor number beyond int is no descriptor at all, rather than one
 // whose number wrapped around.
 static bool is_terminal(const char *operand)
@@ -147,120 +204,94 @@ static bool is_terminal(const char *operand)
 	return isatty((int)fd);
 }
 
-static bool file_test(char letter, const char *path)
+static bool file_test(const struct test_operator *t, const char *path)
 {
 	struct stat st;
 
-	if (letter == 'h' || letter == 'L')
+	if (t->kind == op_symlink)
 		return lstat(path, &st) == 0 && S_ISLNK(st.st_mode);
 	if (stat(path, &st) != 0)
 		return false;
-	switch (letter) {
-	case 'f':
-		return S_ISREG(st.st_mode);
-	case 'd':
-		return S_ISDIR(st.st_mode);
-	case 'b':
-		return S_ISBLK(st.st_mode);
-	case 'c':
-		return S_ISCHR(st.st_mode);
-	case 'p':
-		return S_ISFIFO(st.st_mode);
-	case 'S':
-		return S_ISSOCK(st.st_mode);
-	case 'u':
-		return (st.st_mode & S_ISUID) != 0;
-	case 'g':
-		return (st.st_mode & S_ISGID) != 0;
-	case 'k':
-		return (st.st_mode & S_ISVTX) != 0;
-	case 'O':
+	switch (t->kind) {
+	case op_file_type:
+		return (st.st_mode & S_IFMT) == (mode_t)t->value;
+	case op_mode_bit:
+		return (st.st_mode & (mode_t)t->value) != 0;
+	case op_owner:
 		return st.st_uid == geteuid();
-	case 'G':
+	case op_group:
 		return st.st_gid == getegid();
-	case 's':
+	case op_nonempty_file:
 		return st.st_size > 0;
-	default: /* a, e */
+	default: /* op_exists */
 		return true;
 	}
 }
 
 bool eval_unary(void)
 {
-	char letter = arg_words[arg_pos++][1];
+	const struct test_operator *t = find_operator(arg_words[arg_pos++], 1);
 	const char *operand;
 
 	if (arg_pos >= arg_count)
 		report_missing_argument();
 	operand = arg_words[arg_pos++];
-	switch (letter) {
-	case 'r':
-		return euidaccess(operand, R_OK) == 0;
-	case 'w':
-		return euidaccess(operand, W_OK) == 0;
-	case 'x':
-		return euidaccess(operand, X_OK) == 0;
-	case 't':
+	switch (t->kind) {
+	case op_access:
+		return euidaccess(operand, t->value) == 0;
+	case op_terminal:
 		return is_terminal(operand);
-	case 'n':
+	case op_nonempty_text:
 		return operand[0] != '\0';
-	case 'z':
+	case op_empty_text:
 		return operand[0] == '\0';
-	case 'N':
-	case 'o':
+	case op_never:
 		// No test is defined for these letters: the condition never holds.
 		return false;
 	default:
-		return file_test(letter, operand);
+		return file_test(t, operand);
 	}
 }
 
-static bool compare_integers(const char *op, const char *left, bool left_length,
+static bool compare_integers(const struct test_operator *t, const char *left, bool left_length,
 			     const char *right, bool right_length)
 {
 	char left_buf[LENGTH_TEXT_SIZE], right_buf[LENGTH_TEXT_SIZE];
 	const char *a, *b;
-	int c;
 
 	a = left_length ? length_text(strlen(left), left_buf) : check_integer(left);
 	b = right_length ? length_text(strlen(right), right_buf) : check_integer(right);
-	c = compare_integer_texts(a, b);
-	if (op[1] == 'e' && op[2] == 'q')
-		return c == 0;
-	if (op[1] == 'n')
-		return c != 0;
-	if (op[1] == 'l')
-		return op[2] == 't' ? c < 0 : c <= 0;
-	return op[2] == 't' ? c > 0 : c >= 0;
+	return outcome_in(compare_integer_texts(a, b), t->value);
 }
 
-static bool compare_files(const char *op, const char *left, const char *right)
+static bool compare_files(const struct test_operator *t, const char *left, const char *right)
 {
 	struct timespec lt, rt;
 	struct stat ls, rs;
 	bool left_ok, right_ok;
 
-	if (op[1] == 'e') {
-		return stat(left, &ls) == 0 && stat(right, &rs) == 0 &&
-		       ls.st_dev == rs.st_dev && ls.st_ino == rs.st_ino;
+	if (t->kind == op_same_file) {
+		return stat(left, &ls) == 0 && stat(right, &rs) == 0 && ls.st_dev == rs.st_dev &&
+		       ls.st_ino == rs.st_ino;
 	}
 	left_ok = modification_time(left, &lt);
 	right_ok = modification_time(right, &rt);
-	if (op[1] == 'n')
+	if (t->kind == op_newer)
 		return left_ok && (!right_ok || compare_times(lt, rt) > 0);
 	return right_ok && (!left_ok || compare_times(lt, rt) < 0);
 }
 
 bool eval_binary(bool left_length)
 {
-	const char *left, *op, *right;
+	const char *left, *right;
+	const struct test_operator *t;
 	bool right_length = false;
 	int pos;
 
 	if (left_length)
 		arg_pos++;
 	left = arg_words[arg_pos];
-	op = arg_words[arg_pos + 1];
+	t = find_operator(arg_words[arg_pos + 1], 2);
 	pos = arg_pos + 2;
 	if (arg_count - pos >= 2 && strcmp(arg_words[pos], "-l") == 0) {
 		right_length = true;
@@ -269,19 +300,19 @@ bool eval_binary(bool left_length)
 	right = arg_words[pos];
 	arg_pos = pos + 1;
 
-	if (op[0] == '=')
-		return strcmp(left, right) == 0;
-	if (op[0] == '!')
-		return strcmp(left, right) != 0;
-	if (strcmp(op, "-nt") == 0 || strcmp(op, "-ot") == 0 || strcmp(op, "-ef") == 0) {
+	switch (t->kind) {
+	case op_texts:
+		return outcome_in(strcmp(left, right), t->value);
+	case op_integers:
+		return compare_integers(t, left, left_length, right, right_length);
+	default:
 		if (left_length || right_length) {
 			// The three messages are spelled out for the catalog.
-			const char *message = op[1] == 'n' ? _("-nt does not accept -l") :
-					      op[1] == 'o' ? _("-ot does not accept -l") :
-							     _("-ef does not accept -l");
+			const char *message = t->kind == op_newer   ? _("-nt does not accept -l")
+					      : t->kind == op_older ? _("-ot does not accept -l")
+								    : _("-ef does not accept -l");
 			report_syntax_error(message, NULL);
 		}
-		return compare_files(op, left, right);
+		return compare_files(t, left, right);
 	}
-	return compare_integers(op, left, left_length, right, right_length);
 }

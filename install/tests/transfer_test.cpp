@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fileutil.h"
 #include "qktest.h"
 
 namespace {
