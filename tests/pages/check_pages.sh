@@ -105,16 +105,12 @@ vexlink_options()
 	awk '/^ +-/ { print $1 }' <<<"$1"
 }
 
-# The words test gives a meaning: the letters of its unary operators, its
-# table of binary operators, and the words its grammar compares with.
+# The words test gives a meaning: its table of unary and binary operators,
+# and the words its grammar compares with.
 test_words()
 {
-	local letters
-
-	letters=$(grep -oE 'strchr\("[A-Za-z]+", word\[1\]\)' "$src/test/expr.c" |
-		sed -E 's/strchr\("([A-Za-z]+)".*/\1/')
-	grep -o . <<<"$letters" | sed 's/^/-/'
-	sed -n '/operators\[\] = {/,/};/p' "$src/test/expr.c" | grep -oE '"[^"]+"' | tr -d '"'
+	sed -n '/operators\[\] = {/,/};/p' "$src/test/primary.c" | grep -oE '^\s*\{"[^"]+"' |
+		grep -oE '"[^"]+"' | tr -d '"'
 	compared_literals '(word_is|strcmp)\([^,]+, "[^"]+"\)' "$src/test/expr.c" "$src/test/primary.c"
 }
 
