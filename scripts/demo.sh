@@ -1,8 +1,10 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-2.0-or-later
 # The demo command: installs what is missing, builds, stages the system image
-# into image/ and runs the tour over the staged image. With QK_ARCH=i386 it
-# builds and stages the 32-bit x86 image (image-i386/) instead.
+# into image/ (the deliverables alone, what a device gets) and the platform
+# and harness parts into image-outside/, and runs the tour over them. With
+# QK_ARCH=i386 it builds and stages the 32-bit x86 image (image-i386/)
+# instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -25,7 +27,13 @@ esac
 
 bash scripts/deps.sh
 bash scripts/build.sh "$build" "${options[@]}"
-rm -rf "$image"
-DESTDIR="$image" cmake --install "$build" >/dev/null
-echo "system image staged in $image"
-bash tour/run.sh "$image"
+outside=${QK_OUTSIDE:-$image-outside}
+rm -rf "$image" "$outside"
+while read -r component; do
+	DESTDIR="$image" cmake --install "$build" --component "$component" >/dev/null
+done < "$build/deliverables"
+for component in platform harness; do
+	DESTDIR="$outside" cmake --install "$build" --component "$component" >/dev/null
+done
+echo "system image staged in $image, the outside parts in $outside"
+bash tour/run.sh "$image" "$outside"

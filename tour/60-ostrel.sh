@@ -1,11 +1,11 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-2.0-or-later
-# libostrel from the image: the host program loads the plug-in from
-# /usr/lib/mavrid, creates the accelerometer adaptor over a simulated chip
+# libostrel from the image: the sensor daemon's host program (in place from
+# the outside parts) loads the plug-in from the image's /usr/lib/mavrid, creates the accelerometer adaptor over a simulated chip
 # (plain files standing in for its sysfs files) and prints the samples it
 # drains: time stamp (microseconds), x, y, z.
 set -uo pipefail
-host="$IMAGE/usr/bin/mavrid"
+host=/usr/bin/mavrid
 plugins="$IMAGE/usr/lib/mavrid"
 export LD_LIBRARY_PATH="$plugins${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 chip=$(mktemp -d)

@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Tour stop: the component gallery started through ferrund and the QML
 # booster, offscreen, from the staged image; and started directly, for
-# comparison. Leaves the boosted gallery's screenshot as a PNG. The image's
-# test probe, preloaded, tells from inside the gallery which objects it took.
+# comparison. Leaves the boosted gallery's screenshot as a PNG. The harness's
+# probe, preloaded, tells from inside the gallery which objects it took.
 set -uo pipefail
 
 out=${LAUNCHER_TOUR_OUT:-${IMAGE%/}-tour}
@@ -11,8 +11,9 @@ out=${LAUNCHER_TOUR_OUT:-${IMAGE%/}-tour}
 if [ "${1-}" != --inside ]; then
 	mkdir -p "$out"
 	rm -f "$out"/launcher-*
-	echo "In a private mount namespace, the staged files are put at the fixed paths:"
-	echo "  /usr/lib/libferrund.so.0, /usr/lib/ferrund/boosters/libyombabooster.so,"
+	echo "In a private mount namespace, the staged files are put at the fixed paths"
+	echo "(the launcher library /usr/lib/libferrund.so.0 is in place already):"
+	echo "  /usr/lib/ferrund/boosters/libyombabooster.so,"
 	echo "  /usr/share/yombabooster/preload.qml,"
 	echo "  /usr/share/vitrelcomponentgallery/componentgallery.qml; /tmp is private."
 	exec unshare --mount --propagation private bash "$0" --inside "$out"
@@ -44,7 +45,6 @@ place()
 	mkdir -p "$(dirname "$2")" && : > "$2" && mount --bind "$1" "$2"
 }
 overlay /usr/lib && overlay /usr/share || exit 1
-place "$IMAGE/usr/lib/libferrund.so.0" /usr/lib/libferrund.so.0 &&
 place "$IMAGE/usr/lib/ferrund/boosters/libyombabooster.so" /usr/lib/ferrund/boosters/libyombabooster.so &&
 place "$IMAGE/usr/share/yombabooster/preload.qml" /usr/share/yombabooster/preload.qml &&
 place "$IMAGE/usr/share/vitrelcomponentgallery/componentgallery.qml" \
@@ -53,7 +53,7 @@ place "$IMAGE/usr/share/vitrelcomponentgallery/componentgallery.qml" \
 export QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software DISPLAY=${DISPLAY-:0}
 export XDG_RUNTIME_DIR=/tmp/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-probe=$IMAGE/usr/lib/quellkit-harness/liblaunchprobe.so
+probe=/usr/lib/quellkit-harness/liblaunchprobe.so
 
 echo
 echo "\$ ferrund --debug --ready-fd 3 &    (the daemon loads the booster plug-ins it finds"

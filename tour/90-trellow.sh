@@ -3,7 +3,7 @@
 # trellow on the simulated machine: a board's connector bound by the module,
 # its line bouncing, and what user space reads from the connector.
 set -euo pipefail
-sim="$IMAGE/usr/lib/trellow-sim/trellow-sim"
+sim=/usr/lib/quellkit-harness/trellow-sim
 
 show()
 {

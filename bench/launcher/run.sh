@@ -20,11 +20,11 @@ trap 'rm -rf "$work"' EXIT
 mkdir -m 700 "$work/runtime"
 export QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software DISPLAY=${DISPLAY-:0}
 export XDG_RUNTIME_DIR=$work/runtime
-"$build/platform/ferrund/tests/inplace" \
+"$build/harness/inplace/inplace" \
 	-b "$build/platform/ferrund/libferrund.so.0" /usr/lib/libferrund.so.0 \
 	-b "$root/launcher/yombabooster/preload.qml" /usr/share/yombabooster/preload.qml \
 	-b "$root/launcher/gallery/componentgallery.qml" /usr/share/vitrelcomponentgallery/componentgallery.qml \
 	-- "$build/bench/launcher/launch_bench" "$build/launcher/ferrund/ferrund" \
-	"$build/launcher/yombabooster/libyombabooster.so" "$build/platform/ferrund/ferrund-invoke" \
-	"$build/launcher/gallery/vitrelcomponentgallery" "$build/tests/launchprobe/liblaunchprobe.so" \
+	"$build/launcher/yombabooster/libyombabooster.so" "$build/harness/invoker/ferrund-invoke" \
+	"$build/launcher/gallery/vitrelcomponentgallery" "$build/harness/launchprobe/liblaunchprobe.so" \
 	"$work" "$rounds"
