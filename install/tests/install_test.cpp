@@ -936,7 +936,11 @@ TEST_F(Install, LargeSparseFilesAndLateTimesSurviveTheCopy)
     const struct timespec times[2] = { { 4102444800, 0 }, { 4102444801, 0 } };
     ASSERT_EQ(utimensat(AT_FDCWD, at("a").c_str(), times, 0), 0);
 
-    auto r = install({ "-p", "a", "b" });
+    // A million block reads of holes: slow on a loaded machine, so the
+    // bound here only guards against a hang.
+    qk::RunOptions slow;
+    slow.timeoutSeconds = 600;
+    auto r = install({ "-p", "a", "b" }, slow);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     struct stat st = lstatOf(at("b"));
