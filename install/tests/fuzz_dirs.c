@@ -13,6 +13,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +28,49 @@
 int install_main(int argc, char **argv);
 // Present in sanitizer builds only.
 void __sanitizer_set_death_callback(void (*callback)(void)) __attribute__((weak));
+
+// The coverage counters of the program as the fuzzer registers them (the
+// fuzzing build wraps the registration).
+static uint8_t *counters;
+static size_t counters_size;
+
+#ifdef FUZZ_DIRS_CHILD_COVERAGE
+void __real___sanitizer_cov_8bit_counters_init(uint8_t *start, uint8_t *stop);
+void __wrap___sanitizer_cov_8bit_counters_init(uint8_t *start, uint8_t *stop)
+{
+	counters = start;
+	counters_size = (size_t)(stop - start);
+	__real___sanitizer_cov_8bit_counters_init(start, stop);
+}
+#endif
+
+// The child's counters come back through this shared copy, so that the
+// fuzzer sees what the run covered.
+static uint8_t *child_counters;
+
+static void share_counters(void)
+{
+	if (child_counters || !counters)
+		return;
+	child_counters = mmap(NULL, counters_size, PROT_READ | PROT_WRITE,
+			      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+	if (child_counters == MAP_FAILED)
+		abort();
+}
+
+static _Noreturn void child_exit(int status)
+{
+	if (child_counters)
+		memcpy(child_counters, counters, counters_size);
+	_exit(status);
+}
+
+static void take_child_counters(void)
+{
+	for (size_t i = 0; child_counters && i < counters_size; i++)
+		if (child_counters[i] > counters[i])
+			counters[i] = child_counters[i];
+}
 
 struct run {
 	const char *scratch;
@@ -74,7 +118,7 @@ static void leave_with(int status, void *arg)
 {
 	(void)arg;
 	// the fuzzer's own exit handlers belong to the parent
-	_exit(status);
+	child_exit(status);
 }
 
 static void die_by_signal(void)
@@ -102,11 +146,12 @@ static _Noreturn void run_child(const struct run *r, int out)
 
 	leave_faults_to_the_parent();
 	if (dup2(out, STDERR_FILENO) < 0 || chdir(r->start) != 0 || stat(".", &before) != 0)
-		_exit(120);
+		child_exit(120);
 	(void)freopen("/dev/null", "w", stdout);
 	// plain quotation marks in the reports
 	(void)setenv("LC_ALL", "C", 1);
 	argv[argc++] = "install";
+	program_invocation_name = argv[0];
 	argv[argc++] = r->make_leading ? "-Dv" : "-dv";
 	argv[argc++] = "--";
 	if (r->make_leading)
@@ -124,7 +169,7 @@ static _Noreturn void run_child(const struct run *r, int out)
 		(void)fputs("working directory not restored\n", stderr);
 		abort();
 	}
-	_exit(status);
+	child_exit(status);
 }
 
 // The child's standard error, all of it.
@@ -156,23 +201,32 @@ static int is_dir_at(int dirfd, const char *name)
 	return fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Checks each "creating directory" line of the run's output; quoting keeps
+// a newline in a name from starting a line.
 static void check_reports(int startfd, const char *output)
 {
-	static const char marker[] = "creating directory ";
+	static const char prefix[] = "install: creating directory ";
+	size_t skip = sizeof prefix - 1;
+	char *line = malloc(strlen(output) + 1);
 	char *name = malloc(strlen(output) + 1);
 
-	for (const char *p = strstr(output, marker); p; p = strstr(p, marker)) {
-		size_t len = strcspn(p += sizeof marker - 1, "\n");
-		char *quoted = strndup(p, len);
-		long n = fuzz_unquote(quoted, name);
+	for (const char *p = output; *p; p += strcspn(p, "\n") + (p[strcspn(p, "\n")] != '\0')) {
+		size_t len = strcspn(p, "\n");
+		long n;
+
+		if (strncmp(p, prefix, skip) != 0)
+			continue;
+		memcpy(line, p + skip, len - skip);
+		line[len - skip] = '\0';
+		n = fuzz_unquote(line, name);
 		if (n < 0)
-			fail("unreadable report", quoted, output);
+			fail("unreadable report", line, output);
 		name[n] = '\0';
 		if (!is_dir_at(startfd, name))
 			fail("reported as created but missing", name, output);
-		free(quoted);
 	}
 	free(name);
+	free(line);
 }
 
 // Whether the operand of a successful run is there: a directory for -d; for
@@ -221,6 +275,7 @@ static void run_install(struct run *r)
 	pid_t pid;
 	char *output;
 
+	share_counters();
 	if (pipe2(pipefd, O_CLOEXEC) != 0)
 		abort();
 	pid = fork();
@@ -235,6 +290,7 @@ static void run_install(struct run *r)
 	(void)close(pipefd[0]);
 	if (waitpid(pid, &status, 0) != pid)
 		abort();
+	take_child_counters();
 	if (!WIFEXITED(status) || WEXITSTATUS(status) > 1)
 		fail("the run ended badly", r->operands[0], output);
 	check_outcome(r, WEXITSTATUS(status), output);
