@@ -52,8 +52,8 @@ static void share_counters(void)
 {
 	if (child_counters || !counters)
 		return;
-	child_counters = mmap(NULL, counters_size, PROT_READ | PROT_WRITE,
-			      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+	child_counters =
+	    mmap(NULL, counters_size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
 	if (child_counters == MAP_FAILED)
 		abort();
 }
