@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # A longer fuzzing campaign: builds the fuzz targets with libFuzzer, runs
 # each one for MINUTES (default 10) over its seed corpus, and merges the
-# inputs that add coverage back into the seed corpus. The targets and their
+# inputs that reach new code back into the seed corpus. The targets and their
 # corpora are read from the fuzz tests of the build, so a new target needs
 # no change here. Crashes are kept under the build's fuzz-campaign/NAME/;
 # the script then fails.
@@ -57,7 +57,10 @@ while read -r program seeds; do
 		>"$work/log" 2>&1; then
 		echo "$name: failed, see $work/log and the crash input beside it" >&2
 		status=1
-	elif [[ -n $seeds ]] && ! "$program" -merge=1 "$seeds" "$work/found" >"$work/merge.log" 2>&1; then
+	# Only inputs that reach new code join the seeds, not those that merely
+	# run it more often.
+	elif [[ -n $seeds ]] && ! "$program" -merge=1 -use_counters=0 "$seeds" "$work/found" \
+		>"$work/merge.log" 2>&1; then
 		echo "$name: merging into $seeds failed, see $work/merge.log" >&2
 		status=1
 	fi

@@ -102,9 +102,8 @@ static int stays_inside(const char *operand)
 
 static void make_tree(struct run *r)
 {
-	int fd;
-
 	char w1[sizeof r->root + 3];
+	int fd;
 
 	(void)snprintf(w1, sizeof w1, "%s/w1", r->root);
 	if (mkdir(r->root, 0755) != 0 || mkdir(w1, 0755) != 0 || mkdir(r->start, 0755) != 0)

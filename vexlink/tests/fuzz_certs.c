@@ -79,6 +79,7 @@ static int holds(const struct holdings *h, int crl, uint32_t hash)
 static void check_entry(const char *dir, const char *name, const struct holdings *held)
 {
 	char path[4096], target[256];
+	const char *digits;
 	unsigned int hash, index;
 	int crl = 0, consumed = 0, file;
 	ssize_t n;
@@ -86,11 +87,14 @@ static void check_entry(const char *dir, const char *name, const struct holdings
 	for (file = 0; file < FILES; file++)
 		if (strcmp(name, file_names[file]) == 0)
 			return;
-	if (!is_hash_link_name(name, KIND_CERT | KIND_CRL) ||
-	    (sscanf(name, "%8x.%n", &hash, &consumed) != 1 || consumed != 9))
+	// eight lower-case hexadecimal digits, '.', 'r' for a CRL, the index
+	if (strspn(name, "0123456789abcdef") != 8 ||
+	    sscanf(name, "%8x.%n", &hash, &consumed) != 1 || consumed != 9)
 		abort();
 	crl = name[9] == 'r';
-	if (sscanf(name + 9 + crl, "%u", &index) != 1 || index > 999)
+	digits = name + 9 + crl;
+	if (!*digits || strspn(digits, "0123456789") != strlen(digits) ||
+	    (digits[0] == '0' && digits[1]) || sscanf(digits, "%u", &index) != 1 || index > 999)
 		abort();
 	(void)snprintf(path, sizeof path, "%s/%s", dir, name);
 	n = readlink(path, target, sizeof target - 1);
