@@ -32,9 +32,11 @@ function(qk_add_fuzzer)
 		add_executable(${F_NAME} ${F_SOURCES})
 		target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
 		set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${F_NAME}.corpus)
+		# The program and the corpus directories stay separate words, so
+		# that scripts/fuzz.sh can find them in the test's command.
 		add_test(NAME fuzz.${F_NAME}
-			COMMAND sh -c "mkdir -p '${corpus}' && exec \"$0\" -max_total_time=${QK_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${corpus}' ${F_CORPUS}"
-				$<TARGET_FILE:${F_NAME}>)
+			COMMAND sh -c "mkdir -p \"$1\" && exec \"$0\" -max_total_time=${QK_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \"$@\""
+				$<TARGET_FILE:${F_NAME}> ${corpus} ${F_CORPUS})
 		set_tests_properties(fuzz.${F_NAME} PROPERTIES LABELS fuzz
 			TIMEOUT 600)
 		add_dependencies(fuzzers ${F_NAME})

@@ -56,8 +56,9 @@ static char *split_entry(const char *name, const char **entry)
 	char *copy = without_trailing_slashes(name);
 	char *slash = strrchr(copy, '/');
 	if (!slash) {
-		*entry = checked_strdup(copy);
-		strcpy(copy, ".");
+		// the copy of an empty name has no room for "."
+		*entry = copy;
+		return checked_strdup(".");
 	} else {
 		*entry = checked_strdup(slash + 1);
 		slash[slash == copy] = '\0';

@@ -154,11 +154,14 @@ static char *path_join(const char *dir, const char *name)
 	return path;
 }
 
-// libcrypto's PEM readers give a null result both at the end of the objects
-// of a kind and when memory ran out. The end always leaves a reason in the
-// error queue (at least "no start line"); a failed allocation leaves one for
-// memory or, for some buffers of the PEM reader, none at all.
-static int read_failure_status(void)
+// libcrypto's PEM readers give a null result at the end of the objects of
+// a kind, for a corrupt block and when memory ran out. The end leaves a
+// reason in the error queue (at least "no start line"), a failed allocation
+// one for memory; but a block whose base64 is corrupt leaves none, and
+// neither do some failed allocations of the PEM reader.
+enum { READ_END, READ_NOMEM, READ_UNCLEAR };
+
+static int read_failure(void)
 {
 	unsigned long e;
 	int seen = 0, nomem = 0;
@@ -168,7 +171,7 @@ static int read_failure_status(void)
 		if (ERR_GET_REASON(e) == ERR_R_MALLOC_FAILURE)
 			nomem = 1;
 	}
-	return nomem || !seen ? ERR_NOMEM : ERR_NONE;
+	return nomem ? READ_NOMEM : seen ? READ_END : READ_UNCLEAR;
 }
 
 // An encrypted block would otherwise make libcrypto ask for a pass phrase on
@@ -183,15 +186,51 @@ static int refuse_pass_phrase(char *buf, int size, int rwflag, void *data)
 	return -1;
 }
 
+static void *read_cert(FILE *fp)
+{
+	return PEM_read_X509_AUX(fp, NULL, refuse_pass_phrase, NULL);
+}
+
+static void *read_crl(FILE *fp)
+{
+	return PEM_read_X509_CRL(fp, NULL, refuse_pass_phrase, NULL);
+}
+
+// Reads the next object with read into *object (NULL at the end). A failure
+// that leaves no reason is read once more from the same place: a corrupt
+// block fails again and ends the file for this kind, while a passing
+// shortage of memory does not.
+static int read_object(FILE *fp, void *(*read)(FILE *), void **object)
+{
+	long start = ftell(fp);
+
+	for (int attempt = 0;; attempt++) {
+		ERR_clear_error();
+		*object = read(fp);
+		if (*object)
+			return ERR_NONE;
+		switch (read_failure()) {
+		case READ_END:
+			return ERR_NONE;
+		case READ_NOMEM:
+			return ERR_NOMEM;
+		}
+		if (attempt > 0)
+			return ERR_NONE;
+		if (start < 0 || fseek(fp, start, SEEK_SET) != 0)
+			return ERR_NOMEM;
+	}
+}
+
 int read_cert_name(X509_NAME **name, FILE *fp)
 {
-	X509 *x;
+	void *x;
+	int r;
 
 	*name = NULL;
-	ERR_clear_error();
-	x = PEM_read_X509_AUX(fp, NULL, refuse_pass_phrase, NULL);
+	r = read_object(fp, read_cert, &x);
 	if (!x)
-		return read_failure_status();
+		return r;
 	*name = X509_NAME_dup(X509_get_subject_name(x));
 	X509_free(x);
 	return *name ? ERR_NONE : ERR_NOMEM;
@@ -199,13 +238,13 @@ int read_cert_name(X509_NAME **name, FILE *fp)
 
 int read_crl_name(X509_NAME **name, FILE *fp)
 {
-	X509_CRL *crl;
+	void *crl;
+	int r;
 
 	*name = NULL;
-	ERR_clear_error();
-	crl = PEM_read_X509_CRL(fp, NULL, refuse_pass_phrase, NULL);
+	r = read_object(fp, read_crl, &crl);
 	if (!crl)
-		return read_failure_status();
+		return r;
 	*name = X509_NAME_dup(X509_CRL_get_issuer(crl));
 	X509_CRL_free(crl);
 	return *name ? ERR_NONE : ERR_NOMEM;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,6 +174,14 @@ TEST_F(SaveWd, SkipIfOpenedHandsTheDescriptorOver)
     EXPECT_EQ(outcome[0], -1);
     EXPECT_EQ(outcome[1], ENOENT);
     savewd_finish(&wd);
+}
+
+TEST_F(SaveWd, EmptyNameIsNoLinkAndCannotBeOpened)
+{
+    EXPECT_EQ(savewd_check_link(""), 0);
+    errno = 0;
+    EXPECT_EQ(savewd_open_trusted("", O_RDONLY | O_DIRECTORY), -1);
+    EXPECT_EQ(errno, ENOENT);
 }
 
 TEST(SaveWdDeath, BrokenInvariantsAbort)

@@ -249,6 +249,38 @@ TEST(ExitStatus, ArgumentCountZeroIsRefused)
     EXPECT_EXIT(exit(vexlink_main(0, argv)), ::testing::ExitedWithCode(2), "^Bad excecution\n$");
 }
 
+// A block whose base64 cannot be decoded ends the file for the reader's
+// kind; it is not taken for a shortage of memory.
+TEST(Readers, CorruptBlockEndsTheFileQuietly)
+{
+    qk::TempDir dir;
+    std::string corrupt = vxtest::crlPem("two");
+    corrupt[corrupt.find('\n') + 10] = ':';
+    std::string file = dir.file("corrupt.pem");
+    qk::writeFile(file, vxtest::certPem("one", "one") + corrupt + vxtest::certPem("three", "three"));
+    struct Case {
+        HashMaker_reader reader;
+        size_t names;
+    } cases[] = {
+        {read_cert_name, 1},
+        {read_crl_name, 0},
+    };
+    for (const auto &c : cases) {
+        FILE *fp = fopen(file.c_str(), "r");
+        ASSERT_NE(fp, nullptr);
+        size_t got = 0;
+        X509_NAME *name = nullptr;
+        int r;
+        while ((r = c.reader(&name, fp)) == ERR_NONE && name) {
+            X509_NAME_free(name);
+            ++got;
+        }
+        EXPECT_EQ(r, ERR_NONE);
+        EXPECT_EQ(got, c.names);
+        fclose(fp);
+    }
+}
+
 TEST(Readers, YieldEachObjectOfTheirKindInTurn)
 {
     qk::TempDir dir;
