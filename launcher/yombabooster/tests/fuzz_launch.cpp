@@ -148,7 +148,7 @@ void checkAccepted(Booster &booster, const Request &expected)
     const AppData *app = booster.appData();
     check(app->argc() == int(expected.arguments.size()));
     for (size_t i = 0; i < expected.arguments.size(); ++i) {
-        check(app->argv()[i] == expected.arguments[i]);
+        check(app->argv()[i] && app->argv()[i] == expected.arguments[i]);
     }
     check(app->argv()[expected.arguments.size()] == nullptr);
     check(app->environment() == expected.environment);
