@@ -3,10 +3,10 @@
 // blur and the background pipeline, and compares what can be compared with
 // plain per-channel models written here.
 //
-// Input: format, width, height (0-64), flags, white level, noise seed, rows
-// for the row filter, target kind, rectangle (four bytes and a selector for
-// unusual values), colour count, colour table, then pixel bytes, repeated to
-// fill the image.
+// Input: flags, white level, noise seed, row and target size for the row
+// filter, target kind for the transposing pass, rectangle (four bytes and a
+// selector for unusual values), then the image: format, width, height (0-64),
+// colour count, colour table, and pixel bytes repeated to fill it.
 #include "briskovitrelbackground.h"
 
 #include <QtCore/QtGlobal>
@@ -65,7 +65,8 @@ QImage imageFrom(Input &in, uint8_t flags)
         || format == QImage::Format_MonoLSB) {
         QVector<QRgb> table;
         for (int i = 0; i < colours; ++i) {
-            table.append(qRgba(in.byte(), in.byte(), in.byte(), in.byte()));
+            const uint8_t r = in.byte(), g = in.byte(), b = in.byte(), a = in.byte();
+            table.append(qRgba(r, g, b, a));
         }
         image.setColorTable(table);
     }
@@ -82,13 +83,15 @@ QImage imageFrom(Input &in, uint8_t flags)
     return image;
 }
 
-// The pixel words that the filters work on: the image's own for the formats
-// that hold 0xAARRGGBB words, otherwise those of the image converted.
+// The formats whose buffer is one 0xAARRGGBB word per pixel.
 bool holdsWords(const QImage &image)
 {
     return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
         || image.format() == QImage::Format_ARGB32_Premultiplied;
 }
+
+// The pixel words that the filters work on: the image's own, or those of the
+// image converted when it holds none.
 
 Words wordsOf(const QImage &image)
 {
