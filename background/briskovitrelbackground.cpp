@@ -117,6 +117,18 @@ QRgb blurInteriorPixel(const QRgb *in)
     return 0xff000000u | ((rb >> 6) & rbMask) | ((g >> 6) & gMask);
 }
 
+// The painter looks indexed texture pixels up in the colour table without a
+// bound: an index past the table's end, or an image without a table, made it
+// read outside. Conversion pads the table; other formats keep their colours.
+QImage textureColours(const QImage &texture)
+{
+    if (texture.format() == QImage::Format_Indexed8 || texture.format() == QImage::Format_Mono
+        || texture.format() == QImage::Format_MonoLSB) {
+        return texture.convertToFormat(QImage::Format_ARGB32);
+    }
+    return texture;
+}
+
 QImage backgroundImageBase(BriskoVitrelBackground *background, const QImage &source,
                            const QImage &texture, const QRectF &rect)
 {
@@ -146,7 +158,8 @@ QImage backgroundImageBase(BriskoVitrelBackground *background, const QImage &sou
         QPainter painter(&image);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.setOpacity(0.1);
-        painter.fillRect(QRect(0, 0, image.width(), image.height()), QBrush(texture));
+        painter.fillRect(
+            QRect(0, 0, image.width(), image.height()), QBrush(textureColours(texture)));
     }
     return image;
 }

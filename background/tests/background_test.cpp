@@ -326,6 +326,46 @@ TEST(BackgroundBase, OutMayBeTheSourceOrTheTexture)
     EXPECT_EQ(grain, expected) << "out is the texture";
 }
 
+// Indexes beyond the colour table, or no table at all, once made the painter
+// read past the table.
+TEST(BackgroundBase, PaintsIndexedTexturesAsTheirColours)
+{
+    BriskoVitrelBackground background;
+    const QImage source = wallpaper(64, 48, 7);
+    const QRectF rect(0, 0, 64, 48);
+    struct Case
+    {
+        const char *name;
+        QImage::Format format;
+        QVector<QRgb> table;
+    };
+    const Case cases[] = {
+        { "8 bits, no table", QImage::Format_Indexed8, {} },
+        { "8 bits, two colours", QImage::Format_Indexed8, { 0xff102030, 0x80ffffff } },
+        { "1 bit, no table", QImage::Format_Mono, {} },
+        { "1 bit, one colour", QImage::Format_MonoLSB, { 0xffff0000 } },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage texture(16, 16, c.format);
+        texture.setColorTable(c.table);
+        for (int y = 0; y < texture.height(); ++y) {
+            for (int i = 0; i < texture.bytesPerLine(); ++i) {
+                texture.scanLine(y)[i] = uchar(y * 16 + i);
+            }
+        }
+        const QImage converted = texture.convertToFormat(QImage::Format_ARGB32);
+        QImage expected;
+        std::srand(3);
+        background.buildBackgroundImageBase(source, expected, converted, rect);
+        QImage out;
+        std::srand(3);
+        background.buildBackgroundImageBase(source, out, texture, rect);
+        ASSERT_EQ(out.size(), QSize(64, 48));
+        EXPECT_EQ(out, expected);
+    }
+}
+
 TEST(BackgroundBase, IsNullForRectanglesWithoutWholePixels)
 {
     Recorder background;
