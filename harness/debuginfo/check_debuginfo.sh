@@ -34,7 +34,7 @@ is_elf()
 
 sections()
 {
-	readelf -S -W "$1" | sed -n 's/^ *\[ *[0-9]*\] \([^ ]*\).*/\1/p'
+	readelf -S -W "$1" 2>/dev/null | sed -n 's/^ *\[ *[0-9]*\] \([^ ]*\).*/\1/p'
 }
 
 build_id()
