@@ -88,7 +88,10 @@ fi
 # FILE FUNCTION SOURCE: the debugger finds FUNCTION of the stripped FILE at a
 # line of SOURCE.
 while read -r file function source; do
-	[ -f "$image/$file" ] || continue
+	if [ ! -f "$image/$file" ]; then
+		fail "$file is not in the image"
+		continue
+	fi
 	out=$(gdb -batch -nx -iex "set debug-file-directory $debugdir" \
 		-ex "info line $function" "$image/$file" 2>&1) || true
 	if ! grep -qE "^Line [0-9]+ of \"([^\"]*/)?$source\"" <<<"$out"; then
