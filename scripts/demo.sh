@@ -1,8 +1,9 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-2.0-or-later
 # The demo command: installs what is missing, builds, stages the system image
-# into image/ (the deliverables alone, what a device gets) and the platform
-# and harness parts into image-outside/, and runs the tour over them. With
+# into image/ (the deliverables alone, what a device gets, stripped), their
+# debug files into image-debug/ and the platform and harness parts into
+# image-outside/, and runs the tour over them. With
 # QK_ARCH=i386 it builds and stages the 32-bit x86 image (image-i386/)
 # instead.
 set -euo pipefail
@@ -28,12 +29,14 @@ esac
 bash scripts/deps.sh
 bash scripts/build.sh "$build" "${options[@]}"
 outside=${QK_OUTSIDE:-$image-outside}
-rm -rf "$image" "$outside"
+debug=$image-debug
+rm -rf "$image" "$debug" "$outside"
 while read -r component; do
 	DESTDIR="$image" cmake --install "$build" --component "$component" >/dev/null
+	DESTDIR="$debug" cmake --install "$build" --component "$component-dbg" >/dev/null
 done < "$build/deliverables"
 for component in platform harness; do
 	DESTDIR="$outside" cmake --install "$build" --component "$component" >/dev/null
 done
-echo "system image staged in $image, the outside parts in $outside"
+echo "system image staged in $image, its debug files in $debug, the outside parts in $outside"
 bash tour/run.sh "$image" "$outside"
