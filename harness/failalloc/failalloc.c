@@ -78,7 +78,8 @@ static bool live_remove(void *p)
 	bool found = false;
 
 	lock_live();
-	for (i = slot_of(key); live_blocks[i] && live_blocks[i] != key; i = (i + 1) % FAILALLOC_SLOTS)
+	for (i = slot_of(key); live_blocks[i] && live_blocks[i] != key;
+	     i = (i + 1) % FAILALLOC_SLOTS)
 		;
 	if (!live_blocks[i])
 		goto out_unlock;
@@ -174,7 +175,8 @@ void *malloc(size_t size)
 {
 	if (refused(size))
 		return NULL;
-	return handed_out(__interceptor_malloc ? __interceptor_malloc(size) : __libc_malloc(size), false);
+	return handed_out(__interceptor_malloc ? __interceptor_malloc(size) : __libc_malloc(size),
+			  false);
 }
 
 void *calloc(size_t count, size_t size)
@@ -247,9 +249,9 @@ __attribute__((constructor)) static void failalloc_from_environment(void)
 		const char *name;
 		enum failalloc_mode how;
 	} variables[] = {
-		{ "FAILALLOC_NTH", FAILALLOC_NTH },
-		{ "FAILALLOC_AFTER", FAILALLOC_AFTER },
-		{ "FAILALLOC_ABOVE", FAILALLOC_ABOVE },
+	    {"FAILALLOC_NTH", FAILALLOC_NTH},
+	    {"FAILALLOC_AFTER", FAILALLOC_AFTER},
+	    {"FAILALLOC_ABOVE", FAILALLOC_ABOVE},
 	};
 	unsigned long n;
 	bool set;
