@@ -66,14 +66,14 @@ TEST(MemoryExhausted, EndsWithTheFailureStatus)
     std::string longName(2000, 'n');
     for (const char *status : {"1", "2"}) {
         qk::RunOptions o;
-        o.env["PROBE_FAIL_ABOVE"] = "1000";
+        o.env["FAILALLOC_ABOVE"] = "1000";
         auto r = probe({status, "quote", longName}, o);
         EXPECT_EQ(r.status, std::stoi(status));
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, programName() + ": memory exhausted\n");
     }
     qk::RunOptions o;
-    o.env["PROBE_FAIL_ABOVE"] = "10";
+    o.env["FAILALLOC_ABOVE"] = "10";
     auto r = probe({"2", "strdup", longName}, o);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, programName() + ": memory exhausted\n");

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // A small program over the support library, so that its exits and messages
 // can be watched from outside: probe FAILURE-STATUS COMMAND ARGS...
+// Allocations fail as the FAILALLOC_ variables ask (failalloc.h).
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -13,33 +14,6 @@
 #include "xalloc.h"
 
 void (*argmatch_die)(void);
-
-// Allocation failures are injected here: the library's calls to malloc,
-// realloc and strndup are linked to these wrappers.
-void *__real_malloc(size_t n);
-void *__real_realloc(void *p, size_t n);
-char *__real_strndup(const char *s, size_t n);
-
-static int probe_should_fail(size_t n)
-{
-	const char *limit = getenv("PROBE_FAIL_ABOVE");
-	return limit && n > strtoul(limit, NULL, 10);
-}
-
-void *__wrap_malloc(size_t n)
-{
-	return probe_should_fail(n) ? NULL : __real_malloc(n);
-}
-
-void *__wrap_realloc(void *p, size_t n)
-{
-	return probe_should_fail(n) ? NULL : __real_realloc(p, n);
-}
-
-char *__wrap_strndup(const char *s, size_t n)
-{
-	return probe_should_fail(n) ? NULL : __real_strndup(s, n);
-}
 
 static void probe_usage_failure(void)
 {

@@ -2,27 +2,16 @@
 // Calls getplatik and shows what it returned:
 //   probe read       the text between brackets, or "null"
 //   probe repeat N   N calls, then the number of descriptors left open
-//   probe nomem      one call with the name buffer's allocation failing
+//   probe nomem      one call per allocation it makes, each with that
+//                    allocation failing: per call the result, then the
+//                    descriptors and blocks it left behind
 #include <dirent.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "failalloc.h"
 #include "platik.h"
-
-#ifndef QK_SANITIZE
-// Only the 256-byte name buffer fails, and only while asked to; the sanitizer
-// builds keep their own allocator, so there is no such seam there.
-extern void *__libc_malloc(size_t n);
-static int probe_fail_name_buffer;
-
-void *malloc(size_t n)
-{
-	if (probe_fail_name_buffer && n == 256)
-		return NULL;
-	return __libc_malloc(n);
-}
-#endif
 
 static int probe_open_descriptors(void)
 {
@@ -59,16 +48,21 @@ int main(int argc, char **argv)
 		printf("%d\n", probe_open_descriptors() - before);
 		return 0;
 	}
-#ifndef QK_SANITIZE
 	if (argc >= 2 && strcmp(argv[1], "nomem") == 0) {
-		int before = probe_open_descriptors();
-		probe_fail_name_buffer = 1;
-		char *name = getplatik();
-		probe_fail_name_buffer = 0;
-		probe_show(name);
-		printf("%d\n", probe_open_descriptors() - before);
+		failalloc_fail_nth(0);
+		free(getplatik());
+		failalloc_disarm();
+		unsigned long total = failalloc_count();
+		for (unsigned long n = 1; n <= total; n++) {
+			int before = probe_open_descriptors();
+			failalloc_fail_nth(n);
+			char *name = getplatik();
+			failalloc_disarm();
+			probe_show(name);
+			free(name);
+			printf("%d %lu\n", probe_open_descriptors() - before, failalloc_live());
+		}
 		return 0;
 	}
-#endif
 	return 99;
 }
