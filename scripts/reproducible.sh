@@ -9,7 +9,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${QK_JOBS:-$(nproc)}
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
+commit=$(git -C "$root" rev-parse HEAD)
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct "$commit")}
 export SOURCE_DATE_EPOCH
 # A compiler cache could hand the second build the first one's objects.
 unset CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
@@ -27,7 +28,7 @@ build_image()
 	shift 2
 	mkdir -p "$tree/src"
 	# Files get the time of extraction, not of the commit.
-	git -C "$root" archive HEAD | tar -x -m -C "$tree/src"
+	git -C "$root" archive "$commit" | tar -x -m -C "$tree/src"
 	TZ=$zone cmake -S "$tree/src" -B "$tree/build" -G Ninja -DBUILD_TESTING=OFF \
 		-DCMAKE_C_COMPILER_LAUNCHER= -DCMAKE_CXX_COMPILER_LAUNCHER= "$@" >/dev/null
 	TZ=$zone cmake --build "$tree/build" -j "$jobs" >/dev/null
