@@ -16,8 +16,8 @@ foreach(prefix ${qk_prefixes})
 	add_compile_options(-ffile-prefix-map=${prefix}=.)
 endforeach()
 
-# Build-tree run paths of the same length in every build tree: the installed
-# files keep the blanked-out string.
+# Build-tree run paths relative to each binary: installing blanks the string
+# out but keeps its length, which would otherwise be the build tree's.
 set(CMAKE_BUILD_RPATH_USE_ORIGIN ON)
 
 # QK_SOURCE_DATE_EPOCH: the time stamp of every date an output embeds, from
