@@ -53,7 +53,7 @@ difference=$(diff <(listing "$first/image") <(listing "$second/image") | grep -m
 if [ -z "$difference" ]; then
 	while IFS= read -r -d '' file; do
 		if ! cmp -s "$first/image/$file" "$second/image/$file"; then
-			difference="$file: $(cmp "$first/image/$file" "$second/image/$file" 2>&1 | sed 's/^.*differ: //')"
+			difference="$file: $(cmp "$first/image/$file" "$second/image/$file" 2>&1 | sed 's/^.*differ: //' || true)"
 			break
 		fi
 	done < <(cd "$first/image" && find . -type f -printf '%P\0' | LC_ALL=C sort -z)
