@@ -3,7 +3,8 @@
 # The test command: installs what is missing, builds the system normally, with
 # AddressSanitizer and UndefinedBehaviorSanitizer, for 32-bit x86 (the devices'
 # own width) and with libFuzzer, and runs the whole suite in each build
-# through CTest.
+# through CTest. The normal configuration is also built twice, and the two
+# images must be identical.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -38,6 +39,10 @@ run_suite()
 echo "== normal build"
 bash scripts/build.sh build
 run_suite build
+
+echo "== reproducible build: the image built twice"
+bash scripts/reproducible.sh || status=1
+started=$SECONDS
 
 echo "== sanitizer build"
 bash scripts/build.sh build-asan -DQK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

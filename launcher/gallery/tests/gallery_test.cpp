@@ -80,6 +80,9 @@ protected:
         // The sanitizer runtime would otherwise insist on coming first.
         o.env["ASAN_OPTIONS"] = "detect_leaks=0:verify_asan_link_order=0";
         o.env["LD_PRELOAD"] = LAUNCHPROBE_PATH;
+        // The build tree's run paths are relative to the program, and the
+        // copy sits elsewhere.
+        o.env["LD_LIBRARY_PATH"] = CACHE_LIBRARY_DIR;
         o.env["LAUNCHPROBE_TRACE"] = m_dir.file("trace");
         o.env["LAUNCHPROBE_PROPERTIES"] = "_desktop,origin";
         if (!o.env.count("LAUNCHPROBE_EXIT_AFTER_FRAME")) {
