@@ -18,7 +18,7 @@
 
 namespace {
 
-const quint16 blurKernel[7] = { 1, 6, 15, 20, 15, 6, 1 };
+const quint16 blurKernel[7] = {1, 6, 15, 20, 15, 6, 1};
 
 bool holdsPixelWords(const QImage &image)
 {
@@ -74,7 +74,7 @@ double asDouble(double value)
 QRect roundedRect(const QRectF &rect)
 {
     const qreal limit = qreal(INT_MAX / 2);
-    for (const qreal v : { rect.x(), rect.y(), rect.width(), rect.height() }) {
+    for (const qreal v : {rect.x(), rect.y(), rect.width(), rect.height()}) {
         if (!(qAbs(v) < limit)) {
             return QRect();
         }
@@ -107,13 +107,10 @@ QRgb blurInteriorPixel(const QRgb *in)
     const quint32 rbMask = 0x00ff00ffu;
     const quint32 gMask = 0x0000ff00u;
     const quint32 rb = ((in[0] & rbMask) + (in[6] & rbMask))
-        + 6 * ((in[1] & rbMask) + (in[5] & rbMask))
-        + 15 * ((in[2] & rbMask) + (in[4] & rbMask))
+        + 6 * ((in[1] & rbMask) + (in[5] & rbMask)) + 15 * ((in[2] & rbMask) + (in[4] & rbMask))
         + 20 * (in[3] & rbMask);
-    const quint32 g = ((in[0] & gMask) + (in[6] & gMask))
-        + 6 * ((in[1] & gMask) + (in[5] & gMask))
-        + 15 * ((in[2] & gMask) + (in[4] & gMask))
-        + 20 * (in[3] & gMask);
+    const quint32 g = ((in[0] & gMask) + (in[6] & gMask)) + 6 * ((in[1] & gMask) + (in[5] & gMask))
+        + 15 * ((in[2] & gMask) + (in[4] & gMask)) + 20 * (in[3] & gMask);
     return 0xff000000u | ((rb >> 6) & rbMask) | ((g >> 6) & gMask);
 }
 
@@ -158,8 +155,8 @@ QImage backgroundImageBase(BriskoVitrelBackground *background, const QImage &sou
         QPainter painter(&image);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.setOpacity(0.1);
-        painter.fillRect(
-            QRect(0, 0, image.width(), image.height()), QBrush(textureColours(texture)));
+        painter.fillRect(QRect(0, 0, image.width(), image.height()),
+                         QBrush(textureColours(texture)));
     }
     return image;
 }
@@ -177,8 +174,7 @@ quint32 backgroundCacheHash(const QString &text)
     return h;
 }
 
-template <int factor>
-void blurAndDownsampleBy(const QImage *src, QImage *dst, int row)
+template <int factor> void blurAndDownsampleBy(const QImage *src, QImage *dst, int row)
 {
     static_assert(factor == 1, "only the factor 1 is provided");
     if (!src || !dst || !holdsPixelWords(*src) || !holdsPixelWords(*dst)) {
@@ -305,9 +301,10 @@ void BriskoVitrelBackground::buildBackgroundImageBase(const QImage &source, QIma
     out = backgroundImageBase(this, source, texture, rect);
 }
 
-BriskoVitrelBackground *BriskoVitrelBackground::buildBackgroundImageForPortrait(
-    BriskoVitrelBackground *background, const QImage &image, QString sourcePath,
-    const QImage &texture, const QRectF &rect)
+BriskoVitrelBackground *
+BriskoVitrelBackground::buildBackgroundImageForPortrait(BriskoVitrelBackground *background,
+                                                        const QImage &image, QString sourcePath,
+                                                        const QImage &texture, const QRectF &rect)
 {
     if (!background || image.isNull()) {
         return background;

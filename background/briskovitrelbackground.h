@@ -17,8 +17,7 @@
 void blurAndDownsampleBy(const QImage *src, QImage *dst, int row);
 // The same filter with its downsampling factor named, as callers built
 // against that form call it. Only the factor 1 is provided.
-template <int factor = 1>
-void blurAndDownsampleBy(const QImage *src, QImage *dst, int row);
+template <int factor = 1> void blurAndDownsampleBy(const QImage *src, QImage *dst, int row);
 
 // Register and unregister the library's resource collection. The library
 // does both itself when it is loaded and unloaded. Both return 1.
@@ -65,9 +64,9 @@ public:
     // appImagePath()), builds the background of image into it as a JPEG of
     // quality 95, replacing an earlier one, and returns background. A null
     // image changes nothing. Write failures are not reported.
-    static BriskoVitrelBackground *buildBackgroundImageForPortrait(
-        BriskoVitrelBackground *background, const QImage &image, QString sourcePath,
-        const QImage &texture, const QRectF &rect);
+    static BriskoVitrelBackground *
+    buildBackgroundImageForPortrait(BriskoVitrelBackground *background, const QImage &image,
+                                    QString sourcePath, const QImage &texture, const QRectF &rect);
 
     // The filters below work in place and force every alpha byte to 0xFF.
     // Images that do not hold 0xAARRGGBB words are converted to RGB32 first.

@@ -13,8 +13,8 @@ static const char *keyword_value(const void *values, size_t value_size, int i)
 	return (const char *)values + (size_t)i * value_size;
 }
 
-int match_argument(const char *argument, const char *const *keywords,
-		   const void *values, size_t value_size)
+int match_argument(const char *argument, const char *const *keywords, const void *values,
+		   size_t value_size)
 {
 	size_t length = strlen(argument);
 	int found = -1;
@@ -28,8 +28,7 @@ int match_argument(const char *argument, const char *const *keywords,
 		if (found < 0)
 			found = i;
 		else if (!values || memcmp(keyword_value(values, value_size, found),
-					   keyword_value(values, value_size, i),
-					   value_size) != 0)
+					   keyword_value(values, value_size, i), value_size) != 0)
 			ambiguous = 1;
 	}
 	if (ambiguous)
@@ -39,13 +38,12 @@ int match_argument(const char *argument, const char *const *keywords,
 
 void report_bad_argument(const char *context, const char *argument, int problem)
 {
-	const char *format = problem == -1 ? _("invalid argument %s for %s")
-					   : _("ambiguous argument %s for %s");
+	const char *format =
+		problem == -1 ? _("invalid argument %s for %s") : _("ambiguous argument %s for %s");
 	error(0, 0, format, quote_name_n(0, argument), quote_name_n(1, context));
 }
 
-void list_valid_arguments(const char *const *keywords, const void *values,
-			  size_t value_size)
+void list_valid_arguments(const char *const *keywords, const void *values, size_t value_size)
 {
 	const char *line_value = NULL;
 
@@ -62,9 +60,8 @@ void list_valid_arguments(const char *const *keywords, const void *values,
 	putc('\n', stderr);
 }
 
-int match_argument_or_die(const char *context, const char *argument,
-			  const char *const *keywords, const void *values,
-			  size_t value_size, void (*hook)(void))
+int match_argument_or_die(const char *context, const char *argument, const char *const *keywords,
+			  const void *values, size_t value_size, void (*hook)(void))
 {
 	int i = match_argument(argument, keywords, values, value_size);
 	if (i >= 0)

@@ -54,22 +54,30 @@ static void quote_put_octal(struct quote_out *out, unsigned char c)
 static char quote_letter_escape(unsigned char c)
 {
 	switch (c) {
-	case '\a': return 'a';
-	case '\b': return 'b';
-	case '\t': return 't';
-	case '\n': return 'n';
-	case '\v': return 'v';
-	case '\f': return 'f';
-	case '\r': return 'r';
-	case '\\': return '\\';
-	default: return 0;
+	case '\a':
+		return 'a';
+	case '\b':
+		return 'b';
+	case '\t':
+		return 't';
+	case '\n':
+		return 'n';
+	case '\v':
+		return 'v';
+	case '\f':
+		return 'f';
+	case '\r':
+		return 'r';
+	case '\\':
+		return '\\';
+	default:
+		return 0;
 	}
 }
 
 // The length of the run of locale characters starting at text[i], and
 // whether all of it is printable.
-static size_t quote_run_length(const char *text, size_t i, size_t size,
-			       int unibyte, int *printable)
+static size_t quote_run_length(const char *text, size_t i, size_t size, int unibyte, int *printable)
 {
 	if (unibyte) {
 		*printable = isprint((unsigned char)text[i]) != 0;

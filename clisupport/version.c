@@ -10,8 +10,7 @@
 
 const char version_etc_copyright[] = N_("Copyright %s %d the Quellkit developers.\n");
 
-static void version_print_authors(FILE *stream, const char *const *authors,
-				  size_t count)
+static void version_print_authors(FILE *stream, const char *const *authors, size_t count)
 {
 	if (count == 1) {
 		fprintf(stream, _("Written by %s.\n"), authors[0]);
@@ -26,8 +25,8 @@ static void version_print_authors(FILE *stream, const char *const *authors,
 	fputs(".\n", stream);
 }
 
-void print_version_text(FILE *stream, const char *command, const char *package,
-			const char *version, const char *const *authors)
+void print_version_text(FILE *stream, const char *command, const char *package, const char *version,
+			const char *const *authors)
 {
 	size_t count = 0;
 	while (authors[count])

@@ -15,8 +15,8 @@ extern const char version_etc_copyright[];
 // Writes the version text: "COMMAND (PACKAGE) VERSION", the copyright line,
 // the licence notice and the authors line. authors ends with NULL and must
 // name at least one author (the process aborts otherwise).
-void print_version_text(FILE *stream, const char *command, const char *package,
-			const char *version, const char *const *authors);
+void print_version_text(FILE *stream, const char *command, const char *package, const char *version,
+			const char *const *authors);
 
 #ifdef __cplusplus
 }

@@ -26,12 +26,13 @@ static void backup_usage_failure(void)
 
 void (*argmatch_die)(void) = backup_usage_failure;
 
-static const char *const backup_keywords[] = {"none", "off",	  "simple", "never", "existing",
-					      "nil",  "numbered", "t",	    NULL};
+static const char *const backup_keywords[] = { "none", "off",	   "simple", "never", "existing",
+					       "nil",  "numbered", "t",	     NULL };
 
-static const enum backup_type backup_values[] = {backup_none,	   backup_none,	    backup_simple,
-						 backup_simple,	   backup_existing, backup_existing,
-						 numbered_backups, numbered_backups};
+static const enum backup_type backup_values[] = { backup_none,	    backup_none,
+						  backup_simple,    backup_simple,
+						  backup_existing,  backup_existing,
+						  numbered_backups, numbered_backups };
 
 static enum backup_type match_backup_keyword(const char *context, const char *argument)
 {
@@ -175,7 +176,7 @@ static void fit_name_limit(char *name, const char *file)
 	if (len <= SHORT_NAME_MAX)
 		return;
 
-	char saved[2] = {name[base], name[base + 1]};
+	char saved[2] = { name[base], name[base + 1] };
 	name[base] = '.';
 	name[base + 1] = '\0';
 	errno = 0;
@@ -207,7 +208,7 @@ char *backup_name_for(const char *file, enum backup_type type)
 	if (room > SIZE_MAX - file_len - 1)
 		die_memory_exhausted();
 
-	struct numbered_search s = {.size = file_len + 1 + room};
+	struct numbered_search s = { .size = file_len + 1 + room };
 	s.buf = checked_malloc(s.size);
 	memcpy(s.buf, file, file_len + 1);
 

@@ -150,7 +150,7 @@ void created_names_insert(struct created_names *table, const char *name, ino_t i
 	created_names_place(table, entry);
 	if (table->n_used > CREATED_NAMES_LOAD * table->n_buckets)
 		created_names_rebuild(
-		    table, next_prime((size_t)(table->n_buckets * CREATED_NAMES_GROWTH)));
+			table, next_prime((size_t)(table->n_buckets * CREATED_NAMES_GROWTH)));
 }
 
 size_t created_names_bucket_count(const struct created_names *table)

@@ -184,7 +184,7 @@ bool create_dir_path(const struct dir_path_request *req)
 	if (made && keep_existing)
 		return true;
 
-	int outcome[2] = {-1, 0};
+	int outcome[2] = { -1, 0 };
 	int r = savewd_chdir(wd, last, chdir_options, outcome);
 	if (r < -1)
 		return true;

@@ -63,20 +63,20 @@ struct request {
 enum { HELP_OPTION = CHAR_MAX + 1, VERSION_OPTION };
 
 static const struct option long_options[] = {
-    {"backup", optional_argument, NULL, 'b'},
-    {"directory", no_argument, NULL, 'd'},
-    {"group", required_argument, NULL, 'g'},
-    {"mode", required_argument, NULL, 'm'},
-    {"no-target-directory", no_argument, NULL, 'T'},
-    {"owner", required_argument, NULL, 'o'},
-    {"preserve-timestamps", no_argument, NULL, 'p'},
-    {"strip", no_argument, NULL, 's'},
-    {"suffix", required_argument, NULL, 'S'},
-    {"target-directory", required_argument, NULL, 't'},
-    {"verbose", no_argument, NULL, 'v'},
-    {"help", no_argument, NULL, HELP_OPTION},
-    {"version", no_argument, NULL, VERSION_OPTION},
-    {NULL, 0, NULL, 0},
+	{ "backup", optional_argument, NULL, 'b' },
+	{ "directory", no_argument, NULL, 'd' },
+	{ "group", required_argument, NULL, 'g' },
+	{ "mode", required_argument, NULL, 'm' },
+	{ "no-target-directory", no_argument, NULL, 'T' },
+	{ "owner", required_argument, NULL, 'o' },
+	{ "preserve-timestamps", no_argument, NULL, 'p' },
+	{ "strip", no_argument, NULL, 's' },
+	{ "suffix", required_argument, NULL, 'S' },
+	{ "target-directory", required_argument, NULL, 't' },
+	{ "verbose", no_argument, NULL, 'v' },
+	{ "help", no_argument, NULL, HELP_OPTION },
+	{ "version", no_argument, NULL, VERSION_OPTION },
+	{ NULL, 0, NULL, 0 },
 };
 
 static _Noreturn void usage(int status)
@@ -319,8 +319,8 @@ static bool install_one_at(const char *from, const struct copy_dest *dest)
 			// reported as the first step that needed the file
 			const char *format = set_times ? _("cannot set time stamps for %s")
 					     : new_owner != (uid_t)-1 || new_group != (gid_t)-1
-						 ? _("cannot change ownership of %s")
-						 : _("cannot change permissions of %s");
+						     ? _("cannot change ownership of %s")
+						     : _("cannot change permissions of %s");
 			error(0, errno, format, quote_name(to));
 			return false;
 		}
@@ -336,7 +336,7 @@ static bool install_one_at(const char *from, const struct copy_dest *dest)
 
 static bool install_one(const char *from, const char *to)
 {
-	const struct copy_dest dest = {AT_FDCWD, to, to};
+	const struct copy_dest dest = { AT_FDCWD, to, to };
 
 	return install_one_at(from, &dest);
 }
@@ -359,16 +359,16 @@ static int make_parent_dir(const char *full, const char *component,
 static int make_operand_dir(char *dir, struct savewd *wd, const struct copy_options *options)
 {
 	const struct dir_path_request req = {
-	    .dir = dir,
-	    .wd = wd,
-	    .make_one = make_parent_dir,
-	    .options = options,
-	    .mode = directory_mode,
-	    .announce = announce_dir,
-	    .bits_to_set = directory_mode_bits,
-	    .owner = new_owner,
-	    .group = new_group,
-	    .keep_existing = false,
+		.dir = dir,
+		.wd = wd,
+		.make_one = make_parent_dir,
+		.options = options,
+		.mode = directory_mode,
+		.announce = announce_dir,
+		.bits_to_set = directory_mode_bits,
+		.owner = new_owner,
+		.group = new_group,
+		.keep_existing = false,
 	};
 
 	return create_dir_path(&req) ? 0 : 1;
@@ -381,12 +381,12 @@ static void send_dir(int sock, int dirfd, ptrdiff_t last)
 	union {
 		char buf[CMSG_SPACE(sizeof(int))];
 		struct cmsghdr align;
-	} control = {{0}};
-	struct iovec iov = {&last, sizeof last};
-	struct msghdr msg = {.msg_iov = &iov,
-			     .msg_iovlen = 1,
-			     .msg_control = control.buf,
-			     .msg_controllen = sizeof control.buf};
+	} control = { { 0 } };
+	struct iovec iov = { &last, sizeof last };
+	struct msghdr msg = { .msg_iov = &iov,
+			      .msg_iovlen = 1,
+			      .msg_control = control.buf,
+			      .msg_controllen = sizeof control.buf };
 	struct cmsghdr *c = CMSG_FIRSTHDR(&msg);
 
 	c->cmsg_level = SOL_SOCKET;
@@ -403,11 +403,11 @@ static int receive_dir(int sock, const char *name, ptrdiff_t *last)
 		char buf[CMSG_SPACE(sizeof(int))];
 		struct cmsghdr align;
 	} control;
-	struct iovec iov = {last, sizeof *last};
-	struct msghdr msg = {.msg_iov = &iov,
-			     .msg_iovlen = 1,
-			     .msg_control = control.buf,
-			     .msg_controllen = sizeof control.buf};
+	struct iovec iov = { last, sizeof *last };
+	struct msghdr msg = { .msg_iov = &iov,
+			      .msg_iovlen = 1,
+			      .msg_control = control.buf,
+			      .msg_controllen = sizeof control.buf };
 	int fd = -1;
 
 	if (recvmsg(sock, &msg, MSG_DONTWAIT | MSG_CMSG_CLOEXEC) != sizeof *last)
@@ -432,8 +432,8 @@ static bool install_with_parents(const char *from, char *to)
 	// The directory the walk ended in, so that the copy does not look the
 	// leading directories up again: one of them may have been swapped for a
 	// link since it was made.
-	struct copy_dest dest = {AT_FDCWD, to, to};
-	int channel[2] = {-1, -1};
+	struct copy_dest dest = { AT_FDCWD, to, to };
+	int channel[2] = { -1, -1 };
 
 	savewd_init(&wd);
 	if (!save_needed)
@@ -579,7 +579,7 @@ static void read_option(int c, struct request *req)
 	case HELP_OPTION:
 		usage(EXIT_SUCCESS);
 	case VERSION_OPTION: {
-		static const char *const authors[] = {"the Quellkit developers", NULL};
+		static const char *const authors[] = { "the Quellkit developers", NULL };
 		print_version_text(stdout, "install", "quellkit", "6.9", authors);
 		exit(EXIT_SUCCESS);
 	}
@@ -600,8 +600,8 @@ static void apply_options(const struct request *req)
 	if (req->suffix)
 		simple_backup_suffix = checked_strdup(req->suffix);
 	copy_options.backup_type = req->make_backups
-				       ? backup_type_of(_("backup type"), req->version_control)
-				       : backup_none;
+					   ? backup_type_of(_("backup type"), req->version_control)
+					   : backup_none;
 }
 
 // Checks the number of operands for the form and settles the target
@@ -664,7 +664,7 @@ static int install_operands(const struct request *req, int n_files, char **files
 
 int main(int argc, char **argv)
 {
-	struct request req = {0};
+	struct request req = { 0 };
 	int c;
 
 	frame_start(argv[0], EXIT_FAILURE);

@@ -29,15 +29,15 @@ static struct mode_step *parse_octal(const char *text)
 
 	struct mode_step *steps = checked_malloc(2 * sizeof *steps);
 	steps[0] = (struct mode_step){
-	    .operator= '=',
-	    .kind = MODE_STEP_PLAIN,
-	    .who_mask = ALL_MODE_BITS,
-	    .perm_bits = value,
-	    // an octal number without set-id bits leaves those of a
-	    // directory alone
-	    .named_bits = (value & SET_ID_BITS) | 01777,
+		.operator= '=',
+		.kind = MODE_STEP_PLAIN,
+		.who_mask = ALL_MODE_BITS,
+		.perm_bits = value,
+		// an octal number without set-id bits leaves those of a
+		// directory alone
+		.named_bits = (value & SET_ID_BITS) | 01777,
 	};
-	steps[1] = (struct mode_step){.kind = MODE_STEP_END};
+	steps[1] = (struct mode_step){ .kind = MODE_STEP_END };
 	return steps;
 }
 
@@ -72,7 +72,7 @@ static void parse_perms(const char **p, struct mode_step *step)
 	static const struct {
 		char letter;
 		mode_t bits;
-	} classes[] = {{'u', 0700}, {'g', 070}, {'o', 07}};
+	} classes[] = { { 'u', 0700 }, { 'g', 070 }, { 'o', 07 } };
 
 	for (size_t i = 0; i < sizeof classes / sizeof classes[0]; i++) {
 		if (**p == classes[i].letter) {
@@ -144,7 +144,7 @@ struct mode_step *mode_parse(const char *text)
 			goto out_invalid;
 		p++;
 	}
-	steps[n] = (struct mode_step){.kind = MODE_STEP_END};
+	steps[n] = (struct mode_step){ .kind = MODE_STEP_END };
 	return steps;
 
 out_invalid:

@@ -237,10 +237,10 @@ bool transfer_regular(const char *source, const struct copy_dest *dest,
 	const char *destination = dest->name;
 	struct stat src, dst;
 	struct transfer t = {
-	    .source = source,
-	    .destination = destination,
-	    .src = &src,
-	    .dst = &dst,
+		.source = source,
+		.destination = destination,
+		.src = &src,
+		.dst = &dst,
 	};
 
 	t.src_fd = open_not_std(source, O_RDONLY, 0);
@@ -279,7 +279,7 @@ bool transfer_regular(const char *source, const struct copy_dest *dest,
 		goto out_close_dst;
 
 	if (options->keep_times) {
-		struct timespec times[2] = {source_status->st_atim, source_status->st_mtim};
+		struct timespec times[2] = { source_status->st_atim, source_status->st_mtim };
 		if (set_times_fd(t.dst_fd, destination, times) != 0)
 			error(0, errno, _("preserving times for %s"), quote_name(destination));
 	}

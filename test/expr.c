@@ -243,8 +243,8 @@ static void make_room_for(int words)
 		return;
 	if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
 		limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > wanted
-				     ? wanted
-				     : limit.rlim_max;
+					 ? wanted
+					 : limit.rlim_max;
 		(void)setrlimit(RLIMIT_STACK, &limit);
 	}
 }

@@ -24,7 +24,7 @@ static int reference_is_link(const char *s, int kinds)
 struct elements {
 	char *text[4097];
 	size_t count;
-	size_t stop_after;	// each() fails on this call; 0: never
+	size_t stop_after; // each() fails on this call; 0: never
 };
 
 static int collect(const char *dir, void *ctx)

@@ -23,15 +23,14 @@ int verbose;
 uint32_t (*vexlink_hash_seam)(const X509_NAME *name);
 #endif
 
-static const char usage_text[] =
-	"usage: vexlink [options...] [--] [dirs...]\n"
-	"options:\n"
-	"    -certonly  rehash only certificates\n"
-	"    -crlonly   rehash only CRLs\n"
-	"    -version   print version\n"
-	"    -help      print this help\n"
-	"    -h         print this help\n"
-	"    -v         verbose warnings\n";
+static const char usage_text[] = "usage: vexlink [options...] [--] [dirs...]\n"
+				 "options:\n"
+				 "    -certonly  rehash only certificates\n"
+				 "    -crlonly   rehash only CRLs\n"
+				 "    -version   print version\n"
+				 "    -help      print this help\n"
+				 "    -h         print this help\n"
+				 "    -v         verbose warnings\n";
 
 static void write_stderr_fd(const char *text)
 {
@@ -72,8 +71,7 @@ static void report_error(const char *name)
 }
 
 // A message about one file of a registry: text, kind name, file name.
-static void report_file(const char *text, const char *kind_name,
-			const char *filename)
+static void report_file(const char *text, const char *kind_name, const char *filename)
 {
 	fprintf(stderr, "%s %s ", text, kind_name);
 	put_name(filename, stderr);
@@ -123,8 +121,8 @@ static void free_names(NameList *list)
 }
 
 // Copies every entry name of d that keep() accepts into list.
-static int collect_names(DIR *d, NameList *list,
-			 int (*keep)(const char *name, int kinds), int kinds)
+static int collect_names(DIR *d, NameList *list, int (*keep)(const char *name, int kinds),
+			 int kinds)
 {
 	struct dirent *entry;
 
@@ -267,8 +265,8 @@ static int name_hash(const X509_NAME *name, uint32_t *hash)
 	return ok ? ERR_NONE : ERR_NOMEM;
 }
 
-int HashMaker_new(HashMaker **out, const char *dir, const char *suffix,
-		  const char *kind_name, HashMaker_reader reader)
+int HashMaker_new(HashMaker **out, const char *dir, const char *suffix, const char *kind_name,
+		  HashMaker_reader reader)
 {
 	HashMaker *obj = OPENSSL_zalloc(sizeof(*obj));
 
@@ -329,18 +327,15 @@ static int HashMaker_grow(HashMaker *obj)
 	return ERR_NONE;
 }
 
-int HashMaker_register_x509_name(HashMaker *obj, X509_NAME *name,
-				 uint32_t *index, uint32_t *hash)
+int HashMaker_register_x509_name(HashMaker *obj, X509_NAME *name, uint32_t *index, uint32_t *hash)
 {
 	uint32_t h, other, pos, count = 0;
 
 	if (name_hash(name, &h) != ERR_NONE)
 		return ERR_NOMEM;
-	if (((uint64_t)obj->n_xns + 1) * 8 > obj->n_slots
-	    && HashMaker_grow(obj) != ERR_NONE)
+	if (((uint64_t)obj->n_xns + 1) * 8 > obj->n_slots && HashMaker_grow(obj) != ERR_NONE)
 		return ERR_NOMEM;
-	for (pos = h % obj->n_slots; obj->slots[pos];
-	     pos = (pos + 1) % obj->n_slots) {
+	for (pos = h % obj->n_slots; obj->slots[pos]; pos = (pos + 1) % obj->n_slots) {
 		if (name_hash(obj->slots[pos], &other) != ERR_NONE)
 			return ERR_NOMEM;
 		if (other != h)
@@ -396,8 +391,7 @@ int copy_file(const char *source, const char *target)
 		goto out_close_in;
 	}
 	// No more open than its source: a private file gets a private copy.
-	out = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-		   0644 & st.st_mode);
+	out = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644 & st.st_mode);
 	if (out < 0) {
 		r = 2;
 		goto out_close_in;
@@ -429,8 +423,8 @@ out_close_in:
 
 // Places a symbolic link (or, where the file system has none, a copy) to
 // filename under the link name for hash and index.
-static int make_link(HashMaker *obj, const char *path, const char *filename,
-		     uint32_t hash, uint32_t index)
+static int make_link(HashMaker *obj, const char *path, const char *filename, uint32_t hash,
+		     uint32_t index)
 {
 	size_t dir_len = strlen(obj->dir);
 	size_t size = dir_len + strlen(obj->suffix) + 22;
@@ -439,8 +433,8 @@ static int make_link(HashMaker *obj, const char *path, const char *filename,
 
 	if (!link_path)
 		return ERR_NOMEM;
-	BIO_snprintf(link_path, size, "%s/%08x.%s%d", obj->dir, (unsigned)hash,
-		     obj->suffix, (int)index);
+	BIO_snprintf(link_path, size, "%s/%08x.%s%d", obj->dir, (unsigned)hash, obj->suffix,
+		     (int)index);
 	link_name = link_path + dir_len + 1;
 	if (verbose)
 		printf(" %s", link_name);
@@ -506,8 +500,7 @@ int HashMaker_add_file(HashMaker *obj, const char *filename)
 		r = HashMaker_register_x509_name(obj, name, &index, &hash);
 		if (r == ERR_DUPLICATE) {
 			if (verbose)
-				report_file("WARNING: Skiping duplicate",
-					    obj->kind_name, filename);
+				report_file("WARNING: Skiping duplicate", obj->kind_name, filename);
 			X509_NAME_free(name);
 			continue;
 		}
@@ -516,8 +509,7 @@ int HashMaker_add_file(HashMaker *obj, const char *filename)
 			break;
 		}
 		if (index > 999) {
-			report_file("Too many hash collisions:", obj->kind_name,
-				    filename);
+			report_file("Too many hash collisions:", obj->kind_name, filename);
 			continue;
 		}
 		r = make_link(obj, path, filename, hash, index);
@@ -531,8 +523,7 @@ int HashMaker_add_file(HashMaker *obj, const char *filename)
 
 static int is_hex_digit(char c)
 {
-	return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')
-		|| (c >= 'A' && c <= 'F');
+	return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 int is_hash_link_name(const char *name, int kinds)
@@ -566,12 +557,11 @@ static int is_pem_name(const char *name, int kinds)
 	size_t len = strlen(name);
 
 	(void)kinds;
-	return len > 4 && (strcmp(name + len - 4, ".pem") == 0
-			   || strcmp(name + len - 4, ".crt") == 0);
+	return len > 4 &&
+	       (strcmp(name + len - 4, ".pem") == 0 || strcmp(name + len - 4, ".crt") == 0);
 }
 
-int split_cert_dir_list(char *list, int (*each)(const char *dir, void *ctx),
-			void *ctx)
+int split_cert_dir_list(char *list, int (*each)(const char *dir, void *ctx), void *ctx)
 {
 	char *start = list, *sep;
 	int r;

@@ -17,9 +17,9 @@ extern "C" {
 enum {
 	ERR_NONE = 0,
 	ERR_NOMEM = 1,
-	ERR_DUPLICATE = 2,	// never leaves the processing of one file
-	ERR_NODIR = 3,		// only between purge_links and link_directory
-	ERR_USAGE = 4,		// the message has already been written
+	ERR_DUPLICATE = 2, // never leaves the processing of one file
+	ERR_NODIR = 3,	   // only between purge_links and link_directory
+	ERR_USAGE = 4,	   // the message has already been written
 };
 
 // Bits of the kinds set.
@@ -54,25 +54,24 @@ int read_crl_name(X509_NAME **name, FILE *fp);
 
 // The names seen in one directory for one kind, in an open-addressing table.
 typedef struct HashMaker {
-	const char *dir;	// borrowed
-	const char *suffix;	// borrowed: "" or "r"
-	const char *kind_name;	// borrowed: "certificate" or "CRL"
+	const char *dir;       // borrowed
+	const char *suffix;    // borrowed: "" or "r"
+	const char *kind_name; // borrowed: "certificate" or "CRL"
 	HashMaker_reader reader;
-	X509_NAME **slots;	// owned names; NULL marks a free slot
+	X509_NAME **slots; // owned names; NULL marks a free slot
 	uint32_t n_slots;
 	uint32_t n_xns;
 } HashMaker;
 
 // Stores a new empty registry in *out; ERR_NOMEM when it cannot be allocated.
-int HashMaker_new(HashMaker **out, const char *dir, const char *suffix,
-		  const char *kind_name, HashMaker_reader reader);
+int HashMaker_new(HashMaker **out, const char *dir, const char *suffix, const char *kind_name,
+		  HashMaker_reader reader);
 // Frees the registry and every name in it; NULL is ignored.
 void HashMaker_free(HashMaker *obj);
 // ERR_NONE: the registry owns name; *index gets the number of different
 // names with the same hash seen before, *hash the hash (either may be NULL).
 // ERR_DUPLICATE or ERR_NOMEM: name stays with the caller.
-int HashMaker_register_x509_name(HashMaker *obj, X509_NAME *name,
-				 uint32_t *index, uint32_t *hash);
+int HashMaker_register_x509_name(HashMaker *obj, X509_NAME *name, uint32_t *index, uint32_t *hash);
 // Registers every object of the registry's kind in dir/filename and links
 // it; only ERR_NOMEM stops the run.
 int HashMaker_add_file(HashMaker *obj, const char *filename);
@@ -88,8 +87,7 @@ int is_hash_link_name(const char *name, int kinds);
 // Splits a directory list at ':' in place and calls each() for every element
 // of two characters or more; the first character of an element is never a
 // separator. Returns the first status other than ERR_NONE from each().
-int split_cert_dir_list(char *list, int (*each)(const char *dir, void *ctx),
-			void *ctx);
+int split_cert_dir_list(char *list, int (*each)(const char *dir, void *ctx), void *ctx);
 
 int purge_links(const char *dir, int kinds);
 int link_directory(const char *dir, int kinds);

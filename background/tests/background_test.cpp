@@ -40,8 +40,8 @@ QImage wallpaper(int width, int height, unsigned seed)
         QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
             const int noise = int(random() % 64);
-            line[x] = qRgb((x * 191 / width + noise) & 0xff, (y * 191 / height + noise) & 0xff,
-                           noise * 3);
+            line[x] = qRgb(
+                (x * 191 / width + noise) & 0xff, (y * 191 / height + noise) & 0xff, noise * 3);
         }
     }
     return image;
@@ -122,10 +122,9 @@ std::vector<int> luminanceTableAtQuality95()
         49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99,
     };
     static const int zigzag[64] = {
-        0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-        12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-        35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-        58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+        0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+        41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+        30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
     };
     std::vector<int> values;
     for (int k = 0; k < 64; ++k) {
@@ -139,14 +138,15 @@ std::vector<int> luminanceTableAtQuality95()
 TEST(AppBackground, ClipsToTheRectanglesRatioAroundTheCentre)
 {
     qk::TempDir dir;
-    struct {
+    struct
+    {
         const char *name;
         QSize stored;
         QRect clip;
     } const cases[] = {
-        { "square.png", QSize(1000, 1000), QRect(219, 0, 562, 1000) }, // wider than 540:960
-        { "tall.png", QSize(1000, 2000), QRect(0, 112, 1000, 1777) },
-        { "same.jpg", QSize(1080, 1920), QRect(0, 0, 1080, 1920) },
+        {"square.png", QSize(1000, 1000), QRect(219, 0, 562, 1000)}, // wider than 540:960
+        {"tall.png", QSize(1000, 2000), QRect(0, 112, 1000, 1777)},
+        {"same.jpg", QSize(1080, 1920), QRect(0, 0, 1080, 1920)},
     };
     for (const auto &c : cases) {
         const QString path = savedWallpaper(dir, c.name, c.stored.width(), c.stored.height());
@@ -154,8 +154,10 @@ TEST(AppBackground, ClipsToTheRectanglesRatioAroundTheCentre)
         ASSERT_EQ(image.size(), QSize(540, 960)) << c.name;
         EXPECT_EQ(image, readClipped(path, c.clip, QSize(540, 960))) << c.name;
         // The same image one pixel off is another image.
-        EXPECT_NE(image, readClipped(path, c.clip.translated(1, 1).intersected(QRect(QPoint(), c.stored)),
-                                     QSize(540, 960)))
+        EXPECT_NE(image,
+                  readClipped(path,
+                              c.clip.translated(1, 1).intersected(QRect(QPoint(), c.stored)),
+                              QSize(540, 960)))
             << c.name;
     }
 }
@@ -176,16 +178,17 @@ TEST(AppBackground, IsNullWithoutAReadableFileOrWholePixels)
     const QString path = savedWallpaper(dir, "small.png", 60, 80);
     qk::writeFile(dir.file("garbage.jpg"), "not an image at all");
     MessageCapture capture;
-    const struct {
+    const struct
+    {
         QString path;
         QRectF rect;
     } cases[] = {
-        { qs(dir.file("missing.jpg")), QRectF(0, 0, 30, 40) },
-        { qs(dir.file("garbage.jpg")), QRectF(0, 0, 30, 40) },
-        { path, QRectF(0, 0, 0, 40) },
-        { path, QRectF(0, 0, 30, 0.5) },
-        { path, QRectF(0, 0, -30, 40) },
-        { path, QRectF() },
+        {qs(dir.file("missing.jpg")), QRectF(0, 0, 30, 40)},
+        {qs(dir.file("garbage.jpg")), QRectF(0, 0, 30, 40)},
+        {path, QRectF(0, 0, 0, 40)},
+        {path, QRectF(0, 0, 30, 0.5)},
+        {path, QRectF(0, 0, -30, 40)},
+        {path, QRectF()},
     };
     for (const auto &c : cases) {
         EXPECT_TRUE(BriskoVitrelBackground::getAppBackground(c.path, c.rect).isNull())
@@ -224,9 +227,10 @@ TEST(Texture, ComesAndGoesWithTheResourceCollection)
     {
         MessageCapture capture;
         EXPECT_TRUE(BriskoVitrelBackground::backgroundTexture().isNull());
-        EXPECT_EQ(capture.messages(),
-                  QStringList(QStringLiteral(
-                      "declarativetheme::generateWallpapersFrom(imageUrl) - Texture is not available")));
+        EXPECT_EQ(
+            capture.messages(),
+            QStringList(QStringLiteral(
+                "declarativetheme::generateWallpapersFrom(imageUrl) - Texture is not available")));
     }
     EXPECT_EQ(qInitResources_background(), 1);
     EXPECT_TRUE(QFile::exists(name));
@@ -292,11 +296,12 @@ TEST(BackgroundBase, TilesTheTextureFromTheTopLeftAtATenth)
                 continue;
             }
             using Channel = int (*)(QRgb);
-            for (const Channel channel : { Channel(qRed), Channel(qGreen), Channel(qBlue) }) {
+            for (const Channel channel : {Channel(qRed), Channel(qGreen), Channel(qBlue)}) {
                 const double lifted = channel(before) * 0.9 + 25.5;
                 // The painter's fixed-point blending is off the exact value by
                 // up to two levels.
-                ASSERT_NEAR(channel(after), lifted, 2.5) << x << "," << y << " from " << channel(before);
+                ASSERT_NEAR(channel(after), lifted, 2.5)
+                    << x << "," << y << " from " << channel(before);
             }
         }
     }
@@ -340,10 +345,10 @@ TEST(BackgroundBase, PaintsIndexedTexturesAsTheirColours)
         QVector<QRgb> table;
     };
     const Case cases[] = {
-        { "8 bits, no table", QImage::Format_Indexed8, {} },
-        { "8 bits, two colours", QImage::Format_Indexed8, { 0xff102030, 0x80ffffff } },
-        { "1 bit, no table", QImage::Format_Mono, {} },
-        { "1 bit, one colour", QImage::Format_MonoLSB, { 0xffff0000 } },
+        {"8 bits, no table", QImage::Format_Indexed8, {}},
+        {"8 bits, two colours", QImage::Format_Indexed8, {0xff102030, 0x80ffffff}},
+        {"1 bit, no table", QImage::Format_Mono, {}},
+        {"1 bit, one colour", QImage::Format_MonoLSB, {0xffff0000}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -370,11 +375,11 @@ TEST(BackgroundBase, IsNullForRectanglesWithoutWholePixels)
 {
     Recorder background;
     const QImage source = wallpaper(100, 100, 4);
-    for (const QRectF &rect : { QRectF(0, 0, 0, 50), QRectF(0, 0, 50, 0), QRectF(0, 0, 0.4, 0.4),
-                                QRectF() }) {
+    for (const QRectF &rect :
+         {QRectF(0, 0, 0, 50), QRectF(0, 0, 50, 0), QRectF(0, 0, 0.4, 0.4), QRectF()}) {
         QImage out(4, 4, QImage::Format_RGB32);
-        background.buildBackgroundImageBase(source, out, BriskoVitrelBackground::backgroundTexture(),
-                                            rect);
+        background.buildBackgroundImageBase(
+            source, out, BriskoVitrelBackground::backgroundTexture(), rect);
         EXPECT_TRUE(out.isNull()) << rect.x() << "," << rect.y() << " " << rect.width() << "x"
                                   << rect.height();
     }
@@ -395,20 +400,21 @@ TEST(Wallpaper, IsBlurredTonedAndSaturated)
 
 TEST(CacheHash, FollowsTheStoredFileNames)
 {
-    struct {
+    struct
+    {
         QString text;
         quint32 hash;
     } const cases[] = {
-        { QString(), 0 },
-        { QStringLiteral("a"), 0x61 },
-        { QStringLiteral("ab"), 0x672 },
-        { QStringLiteral("abcdefgh"), 0x89ab038 },
+        {QString(), 0},
+        {QStringLiteral("a"), 0x61},
+        {QStringLiteral("ab"), 0x672},
+        {QStringLiteral("abcdefgh"), 0x89ab038},
         // 0x89ab0380 + 'i' has its top nibble folded back as 0x100.
-        { QStringLiteral("abcdefghi"), 0x9ab02e9 },
-        { QStringLiteral("/usr/share/backgrounds/meadow.jpg"), 0xddc8867 },
-        { QString::fromUtf8("/home/user/MyDocs/Pictures/Schnee \xc3\xa9.jpg"), 0xb5f8c07 },
+        {QStringLiteral("abcdefghi"), 0x9ab02e9},
+        {QStringLiteral("/usr/share/backgrounds/meadow.jpg"), 0xddc8867},
+        {QString::fromUtf8("/home/user/MyDocs/Pictures/Schnee \xc3\xa9.jpg"), 0xb5f8c07},
         // Two UTF-16 code units for one character.
-        { QString::fromUtf8("/home/user/\xf0\x9f\x98\x80.png"), 0xddaa47 },
+        {QString::fromUtf8("/home/user/\xf0\x9f\x98\x80.png"), 0xddaa47},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(backgroundCacheHash(c.text), c.hash) << c.text.toStdString();
@@ -427,7 +433,10 @@ TEST(Portrait, WritesTheCachedJpegUnderTheOutputDirectory)
     const QImage image = wallpaper(540, 960, 7);
     const QString source = QStringLiteral("/usr/share/backgrounds/meadow.jpg");
     BriskoVitrelBackground *result = BriskoVitrelBackground::buildBackgroundImageForPortrait(
-        &background, image, source, BriskoVitrelBackground::backgroundTexture(),
+        &background,
+        image,
+        source,
+        BriskoVitrelBackground::backgroundTexture(),
         QRectF(0, 0, 540, 960));
     EXPECT_EQ(result, &background);
     const QString expected = output + QStringLiteral("/ddc8867ap.jpg");
@@ -449,14 +458,14 @@ TEST(Portrait, OverwritesTheFileOfTheSameSource)
     qk::TempDir dir;
     BriskoVitrelBackground background(qs(dir.path()));
     const QImage image = wallpaper(400, 400, 8);
-    BriskoVitrelBackground::buildBackgroundImageForPortrait(&background, image, QStringLiteral("a"),
-                                                            QImage(), QRectF(0, 0, 200, 300));
+    BriskoVitrelBackground::buildBackgroundImageForPortrait(
+        &background, image, QStringLiteral("a"), QImage(), QRectF(0, 0, 200, 300));
     const QString first = background.appImagePath();
     EXPECT_EQ(first, qs(dir.path()) + QStringLiteral("/61ap.jpg"));
     EXPECT_EQ(QImageReader(first).size(), QSize(200, 300));
 
-    BriskoVitrelBackground::buildBackgroundImageForPortrait(&background, image, QStringLiteral("a"),
-                                                            QImage(), QRectF(0, 0, 100, 150));
+    BriskoVitrelBackground::buildBackgroundImageForPortrait(
+        &background, image, QStringLiteral("a"), QImage(), QRectF(0, 0, 100, 150));
     EXPECT_EQ(background.appImagePath(), first);
     // The reduced copy is 25 x 38, so the height comes back as 152.
     EXPECT_EQ(QImageReader(first).size(), QSize(100, 152));
@@ -496,8 +505,8 @@ TEST(Portrait, DefaultObjectNamesItsFileInTheRootDirectory)
             _exit(3);
         }
         BriskoVitrelBackground background;
-        BriskoVitrelBackground::buildBackgroundImageForPortrait(&background, image, QStringLiteral("ab"),
-                                                                QImage(), QRectF(0, 0, 40, 40));
+        BriskoVitrelBackground::buildBackgroundImageForPortrait(
+            &background, image, QStringLiteral("ab"), QImage(), QRectF(0, 0, 40, 40));
         if (!background.outputPath().isEmpty()) {
             _exit(4);
         }
@@ -531,9 +540,11 @@ TEST(OutputDirectory, FailureWarnsAndLeavesTheToneCurveNeutral)
     EXPECT_EQ(image.pixel(1, 0), 0xff804020u);
 
     // Building still names the file; writing it fails without a word.
-    EXPECT_EQ(BriskoVitrelBackground::buildBackgroundImageForPortrait(
-                  &background, wallpaper(100, 100, 10), QStringLiteral("a"), QImage(),
-                  QRectF(0, 0, 60, 60)),
+    EXPECT_EQ(BriskoVitrelBackground::buildBackgroundImageForPortrait(&background,
+                                                                      wallpaper(100, 100, 10),
+                                                                      QStringLiteral("a"),
+                                                                      QImage(),
+                                                                      QRectF(0, 0, 60, 60)),
               &background);
     EXPECT_EQ(background.appImagePath(), output + QStringLiteral("/61ap.jpg"));
     EXPECT_FALSE(QFile::exists(background.appImagePath()));
@@ -547,12 +558,13 @@ TEST(OutputDirectory, WarningQuotesThePathAsItIs)
 {
     qk::TempDir dir;
     qk::writeFile(dir.file("file"), "a file where a directory should be");
-    for (const char *name : { "plain", "say \"cheese\"", "back\\slash", "\\\"", "caf\xc3\xa9 %1" }) {
+    for (const char *name : {"plain", "say \"cheese\"", "back\\slash", "\\\"", "caf\xc3\xa9 %1"}) {
         const QString output = qs(dir.file("file")) + QLatin1Char('/') + QString::fromUtf8(name);
         MessageCapture capture;
         Probe background(output);
         EXPECT_EQ(capture.messages(),
-                  QStringList(QStringLiteral("Could not create directory \"") + output + QLatin1Char('"')))
+                  QStringList(QStringLiteral("Could not create directory \"") + output
+                              + QLatin1Char('"')))
             << name;
     }
 }
@@ -566,7 +578,7 @@ TEST(OutputDirectory, RelativeAndExistingPathsNeedNoWarning)
         MessageCapture capture;
         Probe relative(QStringLiteral("a/b"));
         Probe existing(qs(dir.path()));
-        Probe current{ QString() };
+        Probe current {QString()};
         EXPECT_TRUE(capture.messages().isEmpty()) << capture.messages().join("\n").toStdString();
         EXPECT_EQ(current.whiteLevel(), 0.4);
         EXPECT_EQ(existing.whiteLevel(), 0.4);
@@ -589,13 +601,14 @@ TEST(OutputDirectory, WithoutPermissionTheExampleStillRunsAndSaysSo)
     qk::RunOptions options;
     options.dropPrivileges = true;
     const std::string output = dir.file("out");
-    const qk::RunResult result =
-        qk::run({ EXAMPLE_PATH, path.toStdString(), output, "60", "80" }, options);
+    const qk::RunResult result
+        = qk::run({EXAMPLE_PATH, path.toStdString(), output, "60", "80"}, options);
     const uint hash = backgroundCacheHash(path);
     const std::string file = output + "/" + QString::number(hash, 16).toStdString() + "ap.jpg";
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "Could not create directory \"" + output + "\"\n" + EXAMPLE_PATH
-                  + ": cannot write " + file + "\n");
+    EXPECT_EQ(result.err,
+              "Could not create directory \"" + output + "\"\n" + EXAMPLE_PATH + ": cannot write "
+                  + file + "\n");
     EXPECT_FALSE(QFileInfo::exists(qs(output)));
 }
 
@@ -604,9 +617,9 @@ TEST(Example, TurnsAWallpaperIntoABackground)
     qk::TempDir dir;
     const QString path = savedWallpaper(dir, "wallpaper.jpg", 1080, 1920);
     const std::string output = dir.file("out");
-    const qk::RunResult result = qk::run({ EXAMPLE_PATH, path.toStdString(), output });
-    const std::string file = output + "/"
-        + QString::number(backgroundCacheHash(path), 16).toStdString() + "ap.jpg";
+    const qk::RunResult result = qk::run({EXAMPLE_PATH, path.toStdString(), output});
+    const std::string file
+        = output + "/" + QString::number(backgroundCacheHash(path), 16).toStdString() + "ap.jpg";
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, file + "\n");
     EXPECT_EQ(QImageReader(qs(file)).size(), QSize(540, 960));

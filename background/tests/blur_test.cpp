@@ -14,12 +14,15 @@ namespace {
 
 // The blur as planes of integers: every pass the line model along the rows
 // and then down the columns.
-struct Planes {
+struct Planes
+{
     int width;
     int height;
     std::array<std::vector<unsigned>, 3> channel; // red, green, blue
 
-    explicit Planes(const QImage &image) : width(image.width()), height(image.height())
+    explicit Planes(const QImage &image)
+        : width(image.width())
+        , height(image.height())
     {
         for (auto &c : channel) {
             c.resize(size_t(width) * height);
@@ -71,7 +74,8 @@ struct Planes {
     QRgb pixel(int x, int y) { return qRgb(int(at(0, x, y)), int(at(1, x, y)), int(at(2, x, y))); }
 };
 
-QImage randomImage(int width, int height, unsigned seed, QImage::Format format = QImage::Format_ARGB32)
+QImage randomImage(int width, int height, unsigned seed,
+                   QImage::Format format = QImage::Format_ARGB32)
 {
     std::mt19937 random(seed);
     QImage image(width, height, format);
@@ -105,18 +109,19 @@ QImage randomImage(int width, int height, unsigned seed, QImage::Format format =
 
 TEST(BlurRow, BorderWeightsAreRenormalised)
 {
-    struct {
-        int x;         // output pixel
-        int first;     // first tap inside the row
+    struct
+    {
+        int x; // output pixel
+        int first; // first tap inside the row
         std::vector<unsigned> weights;
     } const cases[] = {
-        { 0, 0, { 20, 15, 6, 1 } },
-        { 1, 0, { 15, 20, 15, 6, 1 } },
-        { 2, 0, { 6, 15, 20, 15, 6, 1 } },
-        { 5, 2, { 1, 6, 15, 20, 15, 6, 1 } },
-        { 9, 6, { 1, 6, 15, 20, 15, 6 } },
-        { 10, 7, { 1, 6, 15, 20, 15 } },
-        { 11, 8, { 1, 6, 15, 20 } },
+        {0, 0, {20, 15, 6, 1}},
+        {1, 0, {15, 20, 15, 6, 1}},
+        {2, 0, {6, 15, 20, 15, 6, 1}},
+        {5, 2, {1, 6, 15, 20, 15, 6, 1}},
+        {9, 6, {1, 6, 15, 20, 15, 6}},
+        {10, 7, {1, 6, 15, 20, 15}},
+        {11, 8, {1, 6, 15, 20}},
     };
     const int width = 12;
     for (const auto &c : cases) {
@@ -146,8 +151,8 @@ TEST(BlurRow, FiltersEachChannelOnItsOwn)
     blurAndDownsampleBy<1>(&src, &dst, 0);
     EXPECT_EQ(dst.pixel(0, 0), qRgb(47, 23, 3)); // 20 * c / 42
     EXPECT_EQ(dst.pixel(0, 1), qRgb(26, 13, 1)); // 15 * c / 57
-    EXPECT_EQ(dst.pixel(0, 2), qRgb(9, 4, 0));   // 6 * c / 63
-    EXPECT_EQ(dst.pixel(0, 3), qRgb(1, 0, 0));   // c / 64
+    EXPECT_EQ(dst.pixel(0, 2), qRgb(9, 4, 0)); // 6 * c / 63
+    EXPECT_EQ(dst.pixel(0, 3), qRgb(1, 0, 0)); // c / 64
     EXPECT_EQ(dst.pixel(0, 4), qRgb(0, 0, 0));
 }
 
@@ -170,14 +175,15 @@ TEST(BlurRow, WritesOnlyItsColumn)
 TEST(BlurRow, IgnoresTargetsThatCannotHoldTheColumn)
 {
     const QImage src = randomImage(8, 3, 2);
-    struct {
+    struct
+    {
         QSize dstSize;
         int row;
     } const cases[] = {
-        { QSize(3, 7), 0 }, // one pixel too short
-        { QSize(3, 8), 3 }, // no such column
-        { QSize(5, 8), 3 }, // no such source row
-        { QSize(3, 8), -1 },
+        {QSize(3, 7), 0}, // one pixel too short
+        {QSize(3, 8), 3}, // no such column
+        {QSize(5, 8), 3}, // no such source row
+        {QSize(3, 8), -1},
     };
     for (const auto &c : cases) {
         QImage dst(c.dstSize, QImage::Format_ARGB32);
@@ -207,7 +213,7 @@ TEST(BlurAndTranspose, MatchesTheReferenceOnRowsOfAnyLength)
 {
     Probe background;
     unsigned seed = 10;
-    for (int width : { 1, 2, 3, 4, 5, 6, 7, 8, 9, 13 }) {
+    for (int width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 13}) {
         const QImage src = randomImage(width, 3, ++seed);
         QImage dst;
         background.blurAndTranspose(src, &dst);
@@ -241,8 +247,8 @@ TEST(Blur, MatchesTheReferenceOnImagesOfOddSizes)
     Probe background;
     ASSERT_EQ(background.blurPasses(), 5);
     unsigned seed = 100;
-    for (const QSize size : { QSize(50, 50), QSize(51, 77), QSize(77, 51), QSize(63, 63),
-                              QSize(99, 55) }) {
+    for (const QSize size :
+         {QSize(50, 50), QSize(51, 77), QSize(77, 51), QSize(63, 63), QSize(99, 55)}) {
         QImage image = randomImage(size.width(), size.height(), ++seed);
         Planes expected(image);
         for (int pass = 0; pass < 5; ++pass) {
@@ -258,7 +264,7 @@ TEST(Blur, MatchesTheReferenceOnImagesOfOddSizes)
 TEST(Blur, LeavesImagesWithASideUnderFiftyAlone)
 {
     BriskoVitrelBackground background;
-    for (const QSize size : { QSize(49, 1000), QSize(1000, 49), QSize(0, 0) }) {
+    for (const QSize size : {QSize(49, 1000), QSize(1000, 49), QSize(0, 0)}) {
         QImage image = randomImage(size.width(), size.height(), 5);
         const QImage before = image.copy();
         background.blur(&image);
@@ -274,7 +280,7 @@ TEST(Blur, LeavesImagesWithASideUnderFiftyAlone)
 
 TEST(Blur, KeepsAUniformColourAndMakesItOpaque)
 {
-    for (const QImage::Format format : { QImage::Format_ARGB32, QImage::Format_RGB32 }) {
+    for (const QImage::Format format : {QImage::Format_ARGB32, QImage::Format_RGB32}) {
         QImage image(60, 70, format);
         image.fill(0x12345678);
         BriskoVitrelBackground().blur(&image);

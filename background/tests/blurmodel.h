@@ -10,7 +10,7 @@ using Line = std::vector<unsigned>;
 
 inline Line blurredLine(const Line &in)
 {
-    static const unsigned kernel[7] = { 1, 6, 15, 20, 15, 6, 1 };
+    static const unsigned kernel[7] = {1, 6, 15, 20, 15, 6, 1};
     const int n = int(in.size());
     Line out(in.size());
     for (int x = 0; x < n; ++x) {

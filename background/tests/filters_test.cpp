@@ -13,7 +13,8 @@
 
 namespace {
 
-struct WordCase {
+struct WordCase
+{
     QRgb in;
     QRgb out;
 };
@@ -53,11 +54,11 @@ QImage filled(int width, int height, QRgb word, QImage::Format format = QImage::
 TEST(Darken, KeepsThreeQuartersOfEachChannelAndForcesAlpha)
 {
     const std::vector<WordCase> cases = {
-        { 0xffffffff, 0xffbebebe },
-        { 0x00000000, 0xff000000 }, // transparent black becomes opaque
-        { 0xff808080, 0xff606060 },
-        { 0x12345678, 0xff27405a },
-        { 0xff010203, 0xff000101 }, // lowest bits fall out of each byte
+        {0xffffffff, 0xffbebebe},
+        {0x00000000, 0xff000000}, // transparent black becomes opaque
+        {0xff808080, 0xff606060},
+        {0x12345678, 0xff27405a},
+        {0xff010203, 0xff000101}, // lowest bits fall out of each byte
     };
     QImage image = imageOf(cases);
     BriskoVitrelBackground().darken(&image);
@@ -67,10 +68,10 @@ TEST(Darken, KeepsThreeQuartersOfEachChannelAndForcesAlpha)
 TEST(Darken, MoreKeepsAQuarterOfEachChannel)
 {
     const std::vector<WordCase> cases = {
-        { 0xffffffff, 0xff3f3f3f },
-        { 0x00000000, 0xff000000 },
-        { 0x12345678, 0xff0d151e },
-        { 0xff030303, 0xff000000 },
+        {0xffffffff, 0xff3f3f3f},
+        {0x00000000, 0xff000000},
+        {0x12345678, 0xff0d151e},
+        {0xff030303, 0xff000000},
     };
     QImage image = imageOf(cases);
     BriskoVitrelBackground().darkenMore(&image);
@@ -113,24 +114,23 @@ TEST(Filters, LeaveNullImagesNull)
 
 TEST(WhiteLevel, BuildsTheToneCurve)
 {
-    struct {
+    struct
+    {
         double level;
         int value;
         int entry;
     } const cases[] = {
-        { 0.4, 0, 0 },     { 0.4, 1, 0 },     { 0.4, 2, 1 },     { 0.4, 16, 9 },
-        { 0.4, 32, 19 },   { 0.4, 64, 37 },   { 0.4, 96, 54 },   { 0.4, 128, 69 },
-        { 0.4, 160, 82 },  { 0.4, 192, 92 },  { 0.4, 224, 98 },  { 0.4, 254, 101 },
-        { 0.4, 255, 102 }, { 1.0, 64, 93 },   { 1.0, 128, 174 }, { 1.0, 192, 231 },
-        { 1.0, 255, 255 },
-        { 2.0, 255, 255 }, // clamped
-        { 2.0, 64, 187 },
-        { -1.0, 255, 0 },
+        {0.4, 0, 0},     {0.4, 1, 0},     {0.4, 2, 1},     {0.4, 16, 9},   {0.4, 32, 19},
+        {0.4, 64, 37},   {0.4, 96, 54},   {0.4, 128, 69},  {0.4, 160, 82}, {0.4, 192, 92},
+        {0.4, 224, 98},  {0.4, 254, 101}, {0.4, 255, 102}, {1.0, 64, 93},  {1.0, 128, 174},
+        {1.0, 192, 231}, {1.0, 255, 255}, {2.0, 255, 255}, // clamped
+        {2.0, 64, 187},  {-1.0, 255, 0},
     };
     for (const auto &c : cases) {
         Probe probe;
         probe.setWhiteLevel(c.level);
-        EXPECT_EQ(probe.curveEntry(c.value), c.entry) << "level " << c.level << " value " << c.value;
+        EXPECT_EQ(probe.curveEntry(c.value), c.entry)
+            << "level " << c.level << " value " << c.value;
     }
 }
 
@@ -164,12 +164,12 @@ TEST(WhiteLevel, NotANumberAlwaysRebuildsToBlack)
 TEST(Curves, MapsTheValueThroughTheTable)
 {
     const std::vector<WordCase> cases = {
-        { 0xffffffff, 0xff666666 },
-        { 0x00ffffff, 0xff666666 },
-        { 0xff000000, 0xff000000 },
-        { 0xffff0000, 0xff660000 }, // hue and saturation kept
-        { 0xff0000ff, 0xff000066 },
-        { 0xff808080, 0xff454545 }, // 128 -> 69
+        {0xffffffff, 0xff666666},
+        {0x00ffffff, 0xff666666},
+        {0xff000000, 0xff000000},
+        {0xffff0000, 0xff660000}, // hue and saturation kept
+        {0xff0000ff, 0xff000066},
+        {0xff808080, 0xff454545}, // 128 -> 69
     };
     QImage image = imageOf(cases);
     BriskoVitrelBackground().curves(&image);
@@ -179,16 +179,16 @@ TEST(Curves, MapsTheValueThroughTheTable)
 TEST(Saturate, RaisesSaturationByHalfAndKeepsGreys)
 {
     const std::vector<WordCase> cases = {
-        { 0xff808080, 0xff808080 },
-        { 0x40808080, 0xff808080 },
-        { 0xff000000, 0xff000000 },
-        { 0xffffffff, 0xffffffff },
-        { 0xffff8080, 0xffff4141 }, // saturation 127 -> 190
-        { 0xffffc8c8, 0xffffadad }, // 55 -> 82
-        { 0xffc86464, 0xffc83131 }, // 128 -> 192, value 200 kept
-        { 0xff80ffc0, 0xff41ffa0 }, // hue 150 kept
-        { 0xffff4040, 0xffff0000 }, // 191 -> 286, clamped to 255
-        { 0xffff0000, 0xffff0000 },
+        {0xff808080, 0xff808080},
+        {0x40808080, 0xff808080},
+        {0xff000000, 0xff000000},
+        {0xffffffff, 0xffffffff},
+        {0xffff8080, 0xffff4141}, // saturation 127 -> 190
+        {0xffffc8c8, 0xffffadad}, // 55 -> 82
+        {0xffc86464, 0xffc83131}, // 128 -> 192, value 200 kept
+        {0xff80ffc0, 0xff41ffa0}, // hue 150 kept
+        {0xffff4040, 0xffff0000}, // 191 -> 286, clamped to 255
+        {0xffff0000, 0xffff0000},
     };
     QImage image = imageOf(cases);
     BriskoVitrelBackground().saturate(&image);
@@ -232,7 +232,7 @@ TEST(AddNoise, OffsetsAreGreyCentredAndWithinFifteen)
 
 TEST(AddNoise, DrawsOneRandPerPixelInBufferOrder)
 {
-    const QRgb colours[] = { 0xff000000, 0xffffffff, 0xff0a80f5, 0x12345678, 0xff070707 };
+    const QRgb colours[] = {0xff000000, 0xffffffff, 0xff0a80f5, 0x12345678, 0xff070707};
     QImage image(7, 3, QImage::Format_ARGB32);
     for (int i = 0; i < 21; ++i) {
         image.setPixel(i % 7, i / 7, colours[i % 5]);
@@ -252,7 +252,8 @@ TEST(AddNoise, DrawsOneRandPerPixelInBufferOrder)
     for (int i = 0; i < 21; ++i) {
         const QRgb in = colours[i % 5];
         const int n = offsets[size_t(i)];
-        const QRgb expected = qRgb(qBound(0, qRed(in) + n, 255), qBound(0, qGreen(in) + n, 255),
+        const QRgb expected = qRgb(qBound(0, qRed(in) + n, 255),
+                                   qBound(0, qGreen(in) + n, 255),
                                    qBound(0, qBlue(in) + n, 255));
         EXPECT_EQ(image.pixel(i % 7, i / 7), expected) << "pixel " << i << " offset " << n;
     }

@@ -157,7 +157,7 @@ MODEL void buildCurveTable(double level)
 // One row filter pass: row y of the w x h words becomes column y of the result.
 MODEL Words blurredTransposed(const Words &in, int w, int h)
 {
-    static const unsigned kernel[7] = { 1, 6, 15, 20, 15, 6, 1 };
+    static const unsigned kernel[7] = {1, 6, 15, 20, 15, 6, 1};
     Words out(in.size());
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
@@ -183,20 +183,20 @@ void checkFilters(BriskoVitrelBackground &bg, const QImage &image, uint8_t level
         QRgb (*model)(QRgb);
     };
     static const Filter filters[] = {
-        { &BriskoVitrelBackground::darken,
-            [](QRgb w) { return perChannel(w, [](int ch) { return ch / 2 + ch / 4; }); } },
-        { &BriskoVitrelBackground::darkenMore,
-            [](QRgb w) { return perChannel(w, [](int ch) { return ch / 4; }); } },
-        { &BriskoVitrelBackground::saturate,
-            [](QRgb w) {
-                return hsvReplaced(
-                    w, [](int s) { return qMin(3 * s / 2, 255); }, [](int v) { return v; });
-            } },
-        { &BriskoVitrelBackground::curves,
-            [](QRgb w) {
-                return hsvReplaced(
-                    w, [](int s) { return s; }, [](int v) { return int(curveTable[v]); });
-            } },
+        {&BriskoVitrelBackground::darken,
+         [](QRgb w) { return perChannel(w, [](int ch) { return ch / 2 + ch / 4; }); }},
+        {&BriskoVitrelBackground::darkenMore,
+         [](QRgb w) { return perChannel(w, [](int ch) { return ch / 4; }); }},
+        {&BriskoVitrelBackground::saturate,
+         [](QRgb w) {
+             return hsvReplaced(
+                 w, [](int s) { return qMin(3 * s / 2, 255); }, [](int v) { return v; });
+         }},
+        {&BriskoVitrelBackground::curves,
+         [](QRgb w) {
+             return hsvReplaced(
+                 w, [](int s) { return s; }, [](int v) { return int(curveTable[v]); });
+         }},
     };
     bg.setWhiteLevel(int8_t(level) / 32.0);
     buildCurveTable(int8_t(level) / 32.0);
@@ -214,8 +214,9 @@ void checkFilters(BriskoVitrelBackground &bg, const QImage &image, uint8_t level
     Words expected;
     for (const QRgb w : in) {
         const int n = qPopulationCount(quint32(std::rand()) >> 1) - 15;
-        expected.push_back(opaque(qBound(0, qRed(w) + n, 255), qBound(0, qGreen(w) + n, 255),
-            qBound(0, qBlue(w) + n, 255)));
+        expected.push_back(opaque(qBound(0, qRed(w) + n, 255),
+                                  qBound(0, qGreen(w) + n, 255),
+                                  qBound(0, qBlue(w) + n, 255)));
     }
     std::srand(seed);
     QImage copy = image.copy();
@@ -285,7 +286,7 @@ void checkTranspose(BriskoVitrelBackground &bg, const QImage &image, uint8_t kin
         check(target.format() == QImage::Format_ARGB32);
     }
     check(filtered(target, target)
-        == blurredTransposed(wordsOf(image), image.width(), image.height()));
+          == blurredTransposed(wordsOf(image), image.width(), image.height()));
 }
 
 // The row filter on its own, with rows and targets that may break its
@@ -295,8 +296,9 @@ void checkRowFilter(const QImage &image, uint8_t rowByte, uint8_t sizeByte)
 {
     const int row = int(rowByte % 70) - 3;
     const int height = sizeByte & 0x40 ? 66 : sizeByte & 0x3f;
-    QImage target((sizeByte & 0x3f) + 2, height,
-        sizeByte & 0x80 ? QImage::Format_RGB32 : QImage::Format_RGB888);
+    QImage target((sizeByte & 0x3f) + 2,
+                  height,
+                  sizeByte & 0x80 ? QImage::Format_RGB32 : QImage::Format_RGB888);
     target.fill(0);
     const QImage before = target;
     blurAndDownsampleBy(&image, &target, row);
@@ -321,18 +323,22 @@ QRectF rectFrom(Input &in)
 {
     // Halves on the corner, quarters on the size.
     qreal v[4]
-        = { int8_t(in.byte()) / 2.0, int8_t(in.byte()) / 2.0, in.byte() * 0.75, in.byte() * 0.75 };
+        = {int8_t(in.byte()) / 2.0, int8_t(in.byte()) / 2.0, in.byte() * 0.75, in.byte() * 0.75};
     const uint8_t odd = in.byte();
-    static const qreal unusual[] = { std::numeric_limits<qreal>::quiet_NaN(),
-        std::numeric_limits<qreal>::infinity(), -1e300, 3e9, 0.49, 1.0 };
+    static const qreal unusual[] = {std::numeric_limits<qreal>::quiet_NaN(),
+                                    std::numeric_limits<qreal>::infinity(),
+                                    -1e300,
+                                    3e9,
+                                    0.49,
+                                    1.0};
     if (odd % 8 < 4) {
         v[odd % 4] = unusual[(odd >> 3) % 6];
     }
     return QRectF(v[0], v[1], v[2], v[3]);
 }
 
-void checkPipeline(
-    BriskoVitrelBackground &bg, const QImage &image, const QRectF &rect, uint8_t flags)
+void checkPipeline(BriskoVitrelBackground &bg, const QImage &image, const QRectF &rect,
+                   uint8_t flags)
 {
     QImage texture;
     switch (flags >> TextureShift & 3) {
@@ -374,7 +380,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)previous;
     static BriskoVitrelBackground bg;
 
-    Input in { data, size };
+    Input in {data, size};
     const uint8_t flags = in.byte();
     const uint8_t level = in.byte();
     const uint8_t seed = in.byte();

@@ -58,7 +58,7 @@ void expectModelColumns(RowFilter filter, int width, unsigned seed)
 TEST(RowFilterByItsPlainDeclaration, FiltersLikeTheModel)
 {
     unsigned seed = 30;
-    for (const int width : { 1, 3, 4, 7, 12, 40 }) {
+    for (const int width : {1, 3, 4, 7, 12, 40}) {
         expectModelColumns(&blurAndDownsampleBy, width, ++seed);
     }
 

@@ -44,7 +44,8 @@ QImage makeWallpaper()
     painter.setPen(Qt::NoPen);
     for (int i = 0; i < 24; ++i) {
         painter.setBrush(QColor::fromHsv(i * 15 % 360, 160, 200, 120));
-        painter.drawEllipse(QPointF(std::rand() % 1080, std::rand() % 1920), 40 + i * 9, 30 + i * 7);
+        painter.drawEllipse(
+            QPointF(std::rand() % 1080, std::rand() % 1920), 40 + i * 9, 30 + i * 7);
     }
     return image;
 }
@@ -108,8 +109,8 @@ int main(int argc, char **argv)
 
         timer.start();
         const QImage image = BriskoVitrelBackground::getAppBackground(wallpaperPath, rect);
-        BriskoVitrelBackground::buildBackgroundImageForPortrait(&background, image, wallpaperPath,
-                                                                texture, rect);
+        BriskoVitrelBackground::buildBackgroundImageForPortrait(
+            &background, image, wallpaperPath, texture, rect);
         buildTimes.push_back(timer.nsecsElapsed() / 1e6);
 
         QImage copy = reduced.copy();

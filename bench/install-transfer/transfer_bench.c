@@ -53,11 +53,11 @@ int main(int argc, char **argv)
 		return 2;
 	}
 	struct copy_options options = {
-	    .follow_links = COPY_FOLLOW_ALWAYS,
-	    .prompting = COPY_PROMPT_NEVER,
-	    .force_mode = true,
-	    .forced_mode = 0600,
-	    .sparse_mode = SPARSE_AUTO,
+		.follow_links = COPY_FOLLOW_ALWAYS,
+		.prompting = COPY_PROMPT_NEVER,
+		.force_mode = true,
+		.forced_mode = 0600,
+		.sparse_mode = SPARSE_AUTO,
 	};
 	struct stat st;
 	if (stat(argv[1], &st) != 0) {
@@ -65,7 +65,7 @@ int main(int argc, char **argv)
 		return 2;
 	}
 
-	const struct copy_dest dest = {.dirfd = AT_FDCWD, .at_name = argv[2], .name = argv[2]};
+	const struct copy_dest dest = { .dirfd = AT_FDCWD, .at_name = argv[2], .name = argv[2] };
 	double start = cpu_seconds();
 	counting = true;
 	bool ok = transfer_regular(argv[1], &dest, &options, &st, NULL);

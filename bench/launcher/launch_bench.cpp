@@ -65,8 +65,8 @@ pid_t spawn(const std::vector<std::string> &args, const std::string &errPath, in
 
 // One start: the milliseconds from the request to the first frame, or -1.
 // probe: preloaded into the started program, unless empty.
-double measure(
-    const std::vector<std::string> &args, const std::string &trace, const std::string &probe = {})
+double measure(const std::vector<std::string> &args, const std::string &trace,
+               const std::string &probe = {})
 {
     (void)unlink(trace.c_str());
     setenv("LAUNCHPROBE_TRACE", trace.c_str(), 1);
@@ -97,7 +97,7 @@ bool waitReady(int readyFd)
     const long long deadline = now() + 30000000000LL;
     for (;;) {
         const long long left = (deadline - now()) / 1000000;
-        pollfd p = { readyFd, POLLIN, 0 };
+        pollfd p = {readyFd, POLLIN, 0};
         char c;
         if (left <= 0 || poll(&p, 1, int(left)) <= 0 || read(readyFd, &c, 1) != 1) {
             return false;
@@ -123,8 +123,8 @@ double median(std::vector<double> v)
 int main(int argc, char **argv)
 {
     if (argc != 8) {
-        fprintf(
-            stderr, "usage: launch_bench FERRUND PLUGIN INVOKER GALLERY PROBE WORKDIR ROUNDS\n");
+        fprintf(stderr,
+                "usage: launch_bench FERRUND PLUGIN INVOKER GALLERY PROBE WORKDIR ROUNDS\n");
         return 2;
     }
     const std::string ferrund = argv[1], plugin = argv[2], invoker = argv[3], gallery = argv[4],
@@ -141,17 +141,17 @@ int main(int argc, char **argv)
     // Its boosters, and so the boosted galleries, inherit the probe.
     setenv("LD_PRELOAD", probe.c_str(), 1);
     const pid_t daemon
-        = spawn({ ferrund, "--debug", "--ready-fd", "3", "--booster", plugin }, log, ready[1]);
+        = spawn({ferrund, "--debug", "--ready-fd", "3", "--booster", plugin}, log, ready[1]);
     unsetenv("LD_PRELOAD");
     close(ready[1]);
     std::vector<double> boosted, direct;
     // One start of each to fill the page cache; not counted.
-    bool ok = waitReady(ready[0]) && measure({ gallery }, trace, probe) >= 0
-        && measure({ invoker, "-w", gallery }, trace) >= 0;
+    bool ok = waitReady(ready[0]) && measure({gallery}, trace, probe) >= 0
+        && measure({invoker, "-w", gallery}, trace) >= 0;
     for (int i = 0; ok && i < rounds; ++i) {
         ok = waitReady(ready[0]);
-        const double b = ok ? measure({ invoker, "-w", gallery }, trace) : -1;
-        const double d = ok ? measure({ gallery }, trace, probe) : -1;
+        const double b = ok ? measure({invoker, "-w", gallery}, trace) : -1;
+        const double d = ok ? measure({gallery}, trace, probe) : -1;
         ok = ok && b >= 0 && d >= 0;
         boosted.push_back(b);
         direct.push_back(d);
@@ -164,10 +164,14 @@ int main(int argc, char **argv)
     }
     const double mb = median(boosted), md = median(direct);
     printf("rounds                 %d\n", rounds);
-    printf("boosted  median (ms)   %.1f   (min %.1f, max %.1f)\n", mb,
-           *std::min_element(boosted.begin(), boosted.end()), *std::max_element(boosted.begin(), boosted.end()));
-    printf("direct   median (ms)   %.1f   (min %.1f, max %.1f)\n", md,
-           *std::min_element(direct.begin(), direct.end()), *std::max_element(direct.begin(), direct.end()));
+    printf("boosted  median (ms)   %.1f   (min %.1f, max %.1f)\n",
+           mb,
+           *std::min_element(boosted.begin(), boosted.end()),
+           *std::max_element(boosted.begin(), boosted.end()));
+    printf("direct   median (ms)   %.1f   (min %.1f, max %.1f)\n",
+           md,
+           *std::min_element(direct.begin(), direct.end()),
+           *std::max_element(direct.begin(), direct.end()));
     printf("boosted / direct       %.2f   (target: at most 0.50)\n", mb / md);
     return 0;
 }

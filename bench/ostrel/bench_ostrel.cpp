@@ -69,8 +69,7 @@ double now()
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-template <class F>
-double bestNanoseconds(long iterations, int rounds, F step)
+template <class F> double bestNanoseconds(long iterations, int rounds, F step)
 {
     double best = 1e30;
     for (int r = 0; r < rounds; ++r) {
@@ -103,7 +102,8 @@ int main(int argc, char *argv[])
     const int rounds = 31;
 
     SteAccelAdaptor adaptor(QStringLiteral("accelerometeradaptor"));
-    auto *buffer = dynamic_cast<RingBuffer<TimedXyzData> *>(adaptor.findBuffer(QStringLiteral("accelerometer")));
+    auto *buffer = dynamic_cast<RingBuffer<TimedXyzData> *>(
+        adaptor.findBuffer(QStringLiteral("accelerometer")));
     NullReader reader;
     if (!buffer || !buffer->joinTypeChecked(&reader)) {
         std::fprintf(stderr, "bench-ostrel: no accelerometer buffer\n");
@@ -118,9 +118,10 @@ int main(int argc, char *argv[])
     const long sampleIterations = 20000;
     adaptor.processSample(0, fd); // first-use costs out of the count
     const unsigned long before = allocations;
-    const double sampleNs = bestNanoseconds(sampleIterations, rounds, [&](long) { adaptor.processSample(0, fd); });
+    const double sampleNs
+        = bestNanoseconds(sampleIterations, rounds, [&](long) { adaptor.processSample(0, fd); });
     const unsigned long sampleAllocations = allocations - before;
-    const unsigned long samplesTaken = (unsigned long)(sampleIterations) * rounds;
+    const unsigned long samplesTaken = (unsigned long)(sampleIterations)*rounds;
     TimedXyzData last[1] = {};
     reader.readCount = buffer->writeCount - 1;
     reader.read(1, last);
@@ -128,7 +129,7 @@ int main(int argc, char *argv[])
 
     // Ring write of one element, with the adaptor's reader joined.
     const long writeIterations = 2000000;
-    TimedXyzData value{1, 2, 3, 4};
+    TimedXyzData value {1, 2, 3, 4};
     const double writeNs = bestNanoseconds(writeIterations, rounds, [&](long i) {
         value.timestamp = quint64(i);
         buffer->write(1, &value);
@@ -156,16 +157,24 @@ int main(int argc, char *argv[])
         buffer->write(1, &value);
     });
 
-    std::printf("processSample: %.0f ns per sample, %.0f samples per second (target >= 300000)\n", sampleNs,
+    std::printf("processSample: %.0f ns per sample, %.0f samples per second (target >= 300000)\n",
+                sampleNs,
                 1e9 / sampleNs);
-    std::printf("  last sample %d %d %d; allocations during %lu samples: %lu\n", last[0].x, last[0].y,
-                last[0].z, samplesTaken, sampleAllocations);
-    std::printf("ring write of one element (%zu bytes, 1 reader): %.2f ns\n", sizeof(TimedXyzData), writeNs);
+    std::printf("  last sample %d %d %d; allocations during %lu samples: %lu\n",
+                last[0].x,
+                last[0].y,
+                last[0].z,
+                samplesTaken,
+                sampleAllocations);
+    std::printf("ring write of one element (%zu bytes, 1 reader): %.2f ns\n",
+                sizeof(TimedXyzData),
+                writeNs);
     std::printf("ring write of one element (no reader):           %.2f ns\n", lonelyWriteNs);
     std::printf("plain copy into an array, slot i %% capacity:     %.2f ns\n", copyNs);
     std::printf("plain copy into an array, slot i & 127:          %.2f ns\n", maskedCopyNs);
     std::printf("ratio write / copy (slot i %% capacity): %.2f (target <= 3)\n", writeNs / copyNs);
-    std::printf("ratio write / copy (slot i & 127):      %.2f (target <= 3)\n", writeNs / maskedCopyNs);
+    std::printf("ratio write / copy (slot i & 127):      %.2f (target <= 3)\n",
+                writeNs / maskedCopyNs);
     std::printf("wakeups: %lu\n", reader.wakeups);
     return 0;
 }

@@ -12,8 +12,8 @@ static int wanted(const char *name)
 {
 	size_t len = strlen(name);
 
-	return len > 4 && (strcmp(name + len - 4, ".pem") == 0
-			   || strcmp(name + len - 4, ".crt") == 0);
+	return len > 4 &&
+	       (strcmp(name + len - 4, ".pem") == 0 || strcmp(name + len - 4, ".crt") == 0);
 }
 
 int main(int argc, char **argv)

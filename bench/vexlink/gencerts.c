@@ -17,7 +17,8 @@ static int write_cert(const char *dir, long i, EVP_PKEY *key)
 	int ok;
 
 	snprintf(cn, sizeof(cn), "Bench Root %ld", i);
-	X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, (const unsigned char *)"Vexlink Bench", -1, -1, 0);
+	X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, (const unsigned char *)"Vexlink Bench",
+				   -1, -1, 0);
 	X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, (const unsigned char *)cn, -1, -1, 0);
 	X509_set_version(cert, 2);
 	ASN1_INTEGER_set(X509_get_serialNumber(cert), i + 1);

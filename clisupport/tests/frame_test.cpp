@@ -32,7 +32,8 @@ TEST(CloseStdout, ClosedStdoutWithNothingWrittenIsNotAnError)
 
 TEST(CloseStdout, LostOutputIsReported)
 {
-    const struct {
+    const struct
+    {
         bool closed;
         const char *path;
         const char *failureStatus;
@@ -104,13 +105,14 @@ TEST(VersionText, WholeText)
 {
     auto r = probe({"1", "version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "probe (quellkit) 1.0\n"
-                     "Copyright (C) 2026 the Quellkit developers.\n"
-                     "Licence: GNU General Public License, version 2 or any later version.\n"
-                     "You may share and change this program under those terms.\n"
-                     "It comes with no warranty of any kind.\n"
-                     "\n"
-                     "Written by Ada Example.\n");
+    EXPECT_EQ(r.out,
+              "probe (quellkit) 1.0\n"
+              "Copyright (C) 2026 the Quellkit developers.\n"
+              "Licence: GNU General Public License, version 2 or any later version.\n"
+              "You may share and change this program under those terms.\n"
+              "It comes with no warranty of any kind.\n"
+              "\n"
+              "Written by Ada Example.\n");
 }
 
 TEST(VersionText, NoAuthorAborts)

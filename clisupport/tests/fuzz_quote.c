@@ -13,7 +13,7 @@
 
 #define TEXTS 3
 
-static const char *const locales[] = {"C", "C.UTF-8", "de_DE.ISO-8859-1"};
+static const char *const locales[] = { "C", "C.UTF-8", "de_DE.ISO-8859-1" };
 
 static int is_control(unsigned char c, int one_byte_locale)
 {

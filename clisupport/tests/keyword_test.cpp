@@ -8,19 +8,20 @@ void (*argmatch_die)(void);
 
 namespace {
 
-const char *const backupArgs[] = {"none", "off", "simple", "never", "existing",
-                                  "nil", "numbered", "t", nullptr};
+const char *const backupArgs[]
+    = {"none", "off", "simple", "never", "existing", "nil", "numbered", "t", nullptr};
 const int backupValues[] = {0, 0, 1, 1, 2, 2, 3, 3};
 
 TEST(MatchArgument, BackupKeywords)
 {
-    const struct {
+    const struct
+    {
         const char *argument;
         int index;
     } cases[] = {
         {"nu", 6},
-        {"n", -2},   // none, never, nil and numbered differ
-        {"t", 7},    // exact, although "t" is short
+        {"n", -2}, // none, never, nil and numbered differ
+        {"t", 7}, // exact, although "t" is short
         {"ne", 3},
         {"x", -1},
         {"", -2},

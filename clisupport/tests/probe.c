@@ -21,9 +21,8 @@ static void probe_usage_failure(void)
 	exit(1);
 }
 
-static const char *const probe_backup_args[] = {
-	"none", "off", "simple", "never", "existing", "nil", "numbered", "t", NULL
-};
+static const char *const probe_backup_args[] = { "none", "off",	     "simple", "never", "existing",
+						 "nil",	 "numbered", "t",      NULL };
 static const int probe_backup_values[] = { 0, 0, 1, 1, 2, 2, 3, 3 };
 
 int main(int argc, char **argv)
@@ -54,14 +53,14 @@ int main(int argc, char **argv)
 		return argc > 3 ? atoi(argv[3]) : 0;
 	if (strcmp(command, "keyword") == 0) {
 		int i = match_argument_or_die("backup type", argv[3], probe_backup_args,
-					      probe_backup_values, sizeof(int),
-					      argmatch_die);
+					      probe_backup_values, sizeof(int), argmatch_die);
 		printf("%s\n", probe_backup_args[i]);
 		return 0;
 	}
 	if (strcmp(command, "version") == 0) {
 		const char *authors[] = { "Ada Example", NULL };
-		print_version_text(stdout, "probe", "quellkit", "1.0", argc > 3 ? authors + 1 : authors);
+		print_version_text(stdout, "probe", "quellkit", "1.0",
+				   argc > 3 ? authors + 1 : authors);
 		return 0;
 	}
 	if (strcmp(command, "strdup") == 0) {

@@ -11,12 +11,14 @@
 
 namespace {
 
-struct QuoteCase {
+struct QuoteCase
+{
     const char *text;
     const char *quoted;
 };
 
-class QuoteTest : public ::testing::Test {
+class QuoteTest : public ::testing::Test
+{
 protected:
     void TearDown() override
     {
@@ -50,7 +52,7 @@ TEST_F(QuoteTest, CLocaleEscapes)
         {"\xe9", "`\\351'"},
         {"a`b", "`a`b'"},
         {"\a\b\n\v\f\r", "`\\a\\b\\n\\v\\f\\r'"},
-        {"\x1b[0m", "`\\033[0m'"},   // terminal escape made harmless
+        {"\x1b[0m", "`\\033[0m'"}, // terminal escape made harmless
         {"\x01\x7f\xff", "`\\001\\177\\377'"},
         {"user@host", "`user@host'"}, // printable in the locale, kept
         {"\"$(x)?*", "`\"$(x)?*'"},
@@ -64,11 +66,11 @@ TEST_F(QuoteTest, Utf8LocaleKeepsPrintableCharacters)
     const QuoteCase cases[] = {
         {"caf\xc3\xa9", "`caf\xc3\xa9'"},
         {"\xff", "`\\377'"},
-        {"a\xc3", "`a\\303'"},          // incomplete at the end
-        {"\xe2\x82", "`\\342\\202'"},   // incomplete run covers the rest
-        {"\xc3(", "`\\303('"},          // invalid: only the bad byte
+        {"a\xc3", "`a\\303'"}, // incomplete at the end
+        {"\xe2\x82", "`\\342\\202'"}, // incomplete run covers the rest
+        {"\xc3(", "`\\303('"}, // invalid: only the bad byte
         {"\x01", "`\\001'"},
-        {"\xc2\x85", "`\\302\\205'"},    // a C1 control character
+        {"\xc2\x85", "`\\302\\205'"}, // a C1 control character
         {"\xe2\x82\xac 5", "`\xe2\x82\xac 5'"},
     };
     useLocale("C.UTF-8");
@@ -87,10 +89,19 @@ TEST_F(QuoteTest, TranslatedMarksFromTheCatalog)
     useLocale("de_DE.UTF-8");
     bindtextdomain("quellkit", LOCALE_DIR);
     textdomain("quellkit");
-    EXPECT_STREQ(quote_name("foo"), "\xe2\x80\x9e" "foo" "\xe2\x80\x9c");
+    EXPECT_STREQ(quote_name("foo"),
+                 "\xe2\x80\x9e"
+                 "foo"
+                 "\xe2\x80\x9c");
     // The closing mark inside a name is escaped; a plain apostrophe is not.
-    EXPECT_STREQ(quote_name("a\xe2\x80\x9c" "b"), "\xe2\x80\x9e" "a\\\xe2\x80\x9c" "b\xe2\x80\x9c");
-    EXPECT_STREQ(quote_name("it's"), "\xe2\x80\x9e" "it's\xe2\x80\x9c");
+    EXPECT_STREQ(quote_name("a\xe2\x80\x9c"
+                            "b"),
+                 "\xe2\x80\x9e"
+                 "a\\\xe2\x80\x9c"
+                 "b\xe2\x80\x9c");
+    EXPECT_STREQ(quote_name("it's"),
+                 "\xe2\x80\x9e"
+                 "it's\xe2\x80\x9c");
 }
 
 TEST_F(QuoteTest, LongNameMovesSlotZeroToTheHeap)
@@ -136,7 +147,7 @@ TEST_F(QuoteTest, BufferGetsWhatFitsAndTheWholeLength)
     char buf[8];
     memset(buf, '#', sizeof buf);
     EXPECT_EQ(quote_to_buffer(buf, 3, "abc"), 5u);
-    EXPECT_EQ(std::string(buf, 4), "`ab#");   // no terminator without room
+    EXPECT_EQ(std::string(buf, 4), "`ab#"); // no terminator without room
     EXPECT_EQ(quote_to_buffer(buf, 6, "abc"), 5u);
     EXPECT_STREQ(buf, "`abc'");
     EXPECT_EQ(quote_to_buffer(nullptr, 0, "a\tb"), 6u);

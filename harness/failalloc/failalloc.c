@@ -249,9 +249,9 @@ __attribute__((constructor)) static void failalloc_from_environment(void)
 		const char *name;
 		enum failalloc_mode how;
 	} variables[] = {
-	    {"FAILALLOC_NTH", FAILALLOC_NTH},
-	    {"FAILALLOC_AFTER", FAILALLOC_AFTER},
-	    {"FAILALLOC_ABOVE", FAILALLOC_ABOVE},
+		{ "FAILALLOC_NTH", FAILALLOC_NTH },
+		{ "FAILALLOC_AFTER", FAILALLOC_AFTER },
+		{ "FAILALLOC_ABOVE", FAILALLOC_ABOVE },
 	};
 	unsigned long n;
 	bool set;

@@ -66,13 +66,15 @@ static void make_writable(const char *dir)
 		}
 		*slash = '\0';
 	}
-	if (under_overlay(ancestor) || strcmp(ancestor, "/tmp") == 0 || strncmp(ancestor, "/tmp/", 5) == 0)
+	if (under_overlay(ancestor) || strcmp(ancestor, "/tmp") == 0 ||
+	    strncmp(ancestor, "/tmp/", 5) == 0)
 		return;
 	if (overlay_count == MAX_BINDS)
 		die("too many overlays", ancestor);
 	snprintf(upper, sizeof upper, "/tmp/.inplace/%d/upper", overlay_count);
 	snprintf(work, sizeof work, "/tmp/.inplace/%d/work", overlay_count);
-	snprintf(options, sizeof options, "lowerdir=%s,upperdir=%s,workdir=%s", ancestor, upper, work);
+	snprintf(options, sizeof options, "lowerdir=%s,upperdir=%s,workdir=%s", ancestor, upper,
+		 work);
 	char cmd_dir[PATH_MAX + 32];
 	snprintf(cmd_dir, sizeof cmd_dir, "/tmp/.inplace/%d", overlay_count);
 	if ((mkdir("/tmp/.inplace", 0700) != 0 && errno != EEXIST) || mkdir(cmd_dir, 0700) != 0 ||
@@ -139,7 +141,8 @@ int main(int argc, char **argv)
 		i += 2;
 	}
 	if (i >= argc) {
-		fprintf(stderr, "usage: inplace [-b SOURCE TARGET]... [--] PROGRAM [ARGUMENT]...\n");
+		fprintf(stderr,
+			"usage: inplace [-b SOURCE TARGET]... [--] PROGRAM [ARGUMENT]...\n");
 		return 126;
 	}
 	if (unshare(CLONE_NEWNS) != 0)

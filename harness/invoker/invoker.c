@@ -78,7 +78,9 @@ static char *resolve_program(const char *name)
 	while (*path) {
 		size_t n = strcspn(path, ":");
 		char candidate[PATH_MAX];
-		if (n > 0 && snprintf(candidate, sizeof candidate, "%.*s/%s", (int)n, path, name) < (int)sizeof candidate &&
+		if (n > 0 &&
+		    snprintf(candidate, sizeof candidate, "%.*s/%s", (int)n, path, name) <
+			    (int)sizeof candidate &&
 		    access(candidate, X_OK) == 0 && realpath(candidate, resolved))
 			return strdup(resolved);
 		path += n;
@@ -244,8 +246,8 @@ int main(int argc, char **argv)
 	while (done < request.size) {
 		if (wait_for(fd, POLLOUT, deadline) != 0)
 			fail_timeout();
-		ssize_t n =
-		    send(fd, request.data + done, request.size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+		ssize_t n = send(fd, request.data + done, request.size - done,
+				 MSG_NOSIGNAL | MSG_DONTWAIT);
 		if (n < 0 && (errno == EINTR || errno == EAGAIN))
 			continue;
 		if (n <= 0)

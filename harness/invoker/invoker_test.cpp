@@ -28,7 +28,8 @@ std::string word(uint32_t v)
 class ScriptedBooster
 {
 public:
-    ScriptedBooster(const std::string &path, const std::string &reply, const std::string &requestEnd)
+    ScriptedBooster(const std::string &path, const std::string &reply,
+                    const std::string &requestEnd)
     {
         m_fd = socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un addr = {};
@@ -41,7 +42,9 @@ public:
             char buffer[4096];
             ssize_t n;
             while (m_request.size() < requestEnd.size()
-                   || m_request.compare(m_request.size() - requestEnd.size(), requestEnd.size(), requestEnd) != 0) {
+                   || m_request.compare(
+                          m_request.size() - requestEnd.size(), requestEnd.size(), requestEnd)
+                       != 0) {
                 if ((n = read(c, buffer, sizeof buffer)) <= 0) {
                     break;
                 }
@@ -74,7 +77,6 @@ private:
     }
 
 public:
-
 private:
     int m_fd;
     std::thread m_thread;
@@ -84,7 +86,8 @@ private:
 TEST(Invoker, EndsAsTheBoosterAnswers)
 {
     const std::string accept = std::string(FERRUND_MAGIC_ACCEPT) + word(4242);
-    struct Case {
+    struct Case
+    {
         const char *name;
         bool wait;
         std::string reply;
@@ -92,28 +95,37 @@ TEST(Invoker, EndsAsTheBoosterAnswers)
         std::string err;
     };
     const Case cases[] = {
-        { "accepted, not waiting", false, accept, 0, "" },
-        { "accepted, exit status 3", true, accept + FERRUND_MAGIC_EXIT + word(3), 3, "" },
-        { "accepted, exit status 0", true, accept + FERRUND_MAGIC_EXIT + word(0), 0, "" },
-        { "refused", true, "", 125, "ferrund-invoke: the booster refused the launch request\n" },
-        { "bad answer", false, "NOPE" + word(1), 125, "ferrund-invoke: the booster refused the launch request\n" },
-        { "application died", true, accept, 125, "ferrund-invoke: the application ended without an exit status\n" },
+        {"accepted, not waiting", false, accept, 0, ""},
+        {"accepted, exit status 3", true, accept + FERRUND_MAGIC_EXIT + word(3), 3, ""},
+        {"accepted, exit status 0", true, accept + FERRUND_MAGIC_EXIT + word(0), 0, ""},
+        {"refused", true, "", 125, "ferrund-invoke: the booster refused the launch request\n"},
+        {"bad answer",
+         false,
+         "NOPE" + word(1),
+         125,
+         "ferrund-invoke: the booster refused the launch request\n"},
+        {"application died",
+         true,
+         accept,
+         125,
+         "ferrund-invoke: the application ended without an exit status\n"},
     };
     for (const Case &c : cases) {
         qk::TempDir dir;
         const std::string socketPath = dir.file("s");
         qk::RunResult r;
         {
-            ScriptedBooster booster(socketPath, c.reply, word(uint32_t(dir.path().size())) + dir.path());
+            ScriptedBooster booster(
+                socketPath, c.reply, word(uint32_t(dir.path().size())) + dir.path());
             qk::RunOptions o;
             o.clearEnv = true;
             o.env["ONLY"] = "this";
             o.cwd = dir.path();
-            std::vector<std::string> argv = { INVOKER_PATH, "-s", socketPath };
+            std::vector<std::string> argv = {INVOKER_PATH, "-s", socketPath};
             if (c.wait) {
                 argv.push_back("-w");
             }
-            argv.insert(argv.end(), { "/bin/true", "a b", "" });
+            argv.insert(argv.end(), {"/bin/true", "a b", ""});
             r = qk::run(argv, o);
         }
         EXPECT_EQ(r.status, c.status) << c.name;
@@ -140,14 +152,16 @@ TEST(Invoker, SendsTheRequestOfTheProtocol)
     const std::string only = word(9) + "ONLY=this";
     const std::string pathEntry = word(uint32_t(path.size())) + path;
     const std::string tail = word(uint32_t(cwd.size())) + cwd;
-    ScriptedBooster booster(socketPath, std::string(FERRUND_MAGIC_ACCEPT) + word(1) + FERRUND_MAGIC_EXIT + word(0),
+    ScriptedBooster booster(socketPath,
+                            std::string(FERRUND_MAGIC_ACCEPT) + word(1) + FERRUND_MAGIC_EXIT
+                                + word(0),
                             word(uint32_t(cwd.size())) + cwd);
     qk::RunOptions o;
     o.clearEnv = true;
     o.env["ONLY"] = "this";
     o.env["PATH"] = path.substr(5);
     o.cwd = cwd;
-    EXPECT_EQ(qk::run({ INVOKER_PATH, "-w", "-s", socketPath, "app", "a b", "" }, o).status, 0);
+    EXPECT_EQ(qk::run({INVOKER_PATH, "-w", "-s", socketPath, "app", "a b", ""}, o).status, 0);
     const std::string request = booster.request();
     if (request.find(pathEntry + only) != std::string::npos) {
         EXPECT_EQ(request, head + pathEntry + only + tail);
@@ -195,9 +209,9 @@ TEST(Invoker, GivesUpWhenNoBoosterTakesTheRequest)
         size_t environmentBytes;
     };
     const Case cases[] = {
-        { "queued, no answer", false, 0 },
-        { "queue full, connect would block", true, 0 },
-        { "request larger than the socket buffers", false, 1u << 20 },
+        {"queued, no answer", false, 0},
+        {"queue full, connect would block", true, 0},
+        {"request larger than the socket buffers", false, 1u << 20},
     };
     for (const Case &c : cases) {
         qk::TempDir dir;
@@ -210,7 +224,7 @@ TEST(Invoker, GivesUpWhenNoBoosterTakesTheRequest)
         }
         o.timeoutSeconds = 20;
         const qk::RunResult r
-            = qk::run({ INVOKER_PATH, "-w", "-t", "1", "-s", socketPath, "/bin/true" }, o);
+            = qk::run({INVOKER_PATH, "-w", "-t", "1", "-s", socketPath, "/bin/true"}, o);
         EXPECT_EQ(r.status, 125) << c.name;
         EXPECT_EQ(r.err, "ferrund-invoke: no booster took the launch request within 1 s\n")
             << c.name;
@@ -219,8 +233,8 @@ TEST(Invoker, GivesUpWhenNoBoosterTakesTheRequest)
 
 TEST(Invoker, RejectsABadTimeLimit)
 {
-    for (const char *limit : { "0", "-1", "x", "1x", "", "86401" }) {
-        const qk::RunResult r = qk::run({ INVOKER_PATH, "-t", limit, "/bin/true" });
+    for (const char *limit : {"0", "-1", "x", "1x", "", "86401"}) {
+        const qk::RunResult r = qk::run({INVOKER_PATH, "-t", limit, "/bin/true"});
         EXPECT_EQ(r.status, 125) << limit;
         EXPECT_EQ(r.err.rfind("Usage: ferrund-invoke", 0), 0u) << limit << ": " << r.err;
     }
@@ -229,10 +243,11 @@ TEST(Invoker, RejectsABadTimeLimit)
 TEST(Invoker, FailsWithoutABooster)
 {
     qk::TempDir dir;
-    const qk::RunResult r = qk::run({ INVOKER_PATH, "-s", dir.file("none"), "/bin/true" });
+    const qk::RunResult r = qk::run({INVOKER_PATH, "-s", dir.file("none"), "/bin/true"});
     EXPECT_EQ(r.status, 125);
     EXPECT_EQ(r.err, "ferrund-invoke: cannot connect to the booster\n");
-    const qk::RunResult missing = qk::run({ INVOKER_PATH, "-s", dir.file("none"), "no-such-program-here" });
+    const qk::RunResult missing
+        = qk::run({INVOKER_PATH, "-s", dir.file("none"), "no-such-program-here"});
     EXPECT_EQ(missing.status, 125);
     EXPECT_EQ(missing.err, "ferrund-invoke: program not found\n");
 }

@@ -83,7 +83,10 @@ public:
         , m_view(view)
     {
         connect(
-            view->quickWindow(), &QQuickWindow::afterRendering, this, [this] { m_rendered = true; },
+            view->quickWindow(),
+            &QQuickWindow::afterRendering,
+            this,
+            [this] { m_rendered = true; },
             Qt::DirectConnection);
         view->installEventFilter(this);
     }
@@ -109,16 +112,17 @@ private:
 void FrameWatcher::firstFrame()
 {
     trace(QStringLiteral("first-frame %1").arg(monotonicNs()));
-    trace(QStringLiteral(
-        "view at %1,%2 size %3x%4 fullscreen=%5 resizeMode=%6 opaquePaint=%7 noSystemBackground=%8")
-              .arg(m_view->x())
-              .arg(m_view->y())
-              .arg(m_view->width())
-              .arg(m_view->height())
-              .arg(int(m_view->isFullScreen()))
-              .arg(int(m_view->resizeMode()))
-              .arg(int(m_view->testAttribute(Qt::WA_OpaquePaintEvent)))
-              .arg(int(m_view->testAttribute(Qt::WA_NoSystemBackground))));
+    trace(
+        QStringLiteral(
+            "view at %1,%2 size %3x%4 fullscreen=%5 resizeMode=%6 opaquePaint=%7 noSystemBackground=%8")
+            .arg(m_view->x())
+            .arg(m_view->y())
+            .arg(m_view->width())
+            .arg(m_view->height())
+            .arg(int(m_view->isFullScreen()))
+            .arg(int(m_view->resizeMode()))
+            .arg(int(m_view->testAttribute(Qt::WA_OpaquePaintEvent)))
+            .arg(int(m_view->testAttribute(Qt::WA_NoSystemBackground))));
     const QStringList names = qEnvironmentVariable("LAUNCHPROBE_PROPERTIES")
                                   .split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString &name : names) {

@@ -256,8 +256,7 @@ RunResult run(const std::vector<std::string> &argv, const RunOptions &o)
     close(outPipe[0]);
     close(errPipe[0]);
     int wstatus = 0;
-    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) { }
     for (const auto &scratch : scratches) {
         rmdir(scratch.c_str());
     }
@@ -292,14 +291,16 @@ TempDir::~TempDir()
         return 0;
     };
     // Make every directory traversable first, then remove depth-first.
-    nftw(m_path.c_str(),
-         [](const char *path, const struct stat *st, int type, FTW *) {
-             if (type == FTW_D || type == FTW_DNR) {
-                 chmod(path, (st->st_mode & 07777) | 0700);
-             }
-             return 0;
-         },
-         32, FTW_PHYS);
+    nftw(
+        m_path.c_str(),
+        [](const char *path, const struct stat *st, int type, FTW *) {
+            if (type == FTW_D || type == FTW_DNR) {
+                chmod(path, (st->st_mode & 07777) | 0700);
+            }
+            return 0;
+        },
+        32,
+        FTW_PHYS);
     nftw(m_path.c_str(), remove, 32, FTW_DEPTH | FTW_PHYS);
 }
 

@@ -12,7 +12,8 @@
 
 namespace qk {
 
-struct RunOptions {
+struct RunOptions
+{
     // Variables set (or replaced) in the child's environment.
     std::map<std::string, std::string> env;
     // Variables removed from the child's environment.
@@ -48,8 +49,9 @@ struct RunOptions {
     int timeoutSeconds = 60;
 };
 
-struct RunResult {
-    int status = -1;   // exit status, or 128 + signal number
+struct RunResult
+{
+    int status = -1; // exit status, or 128 + signal number
     bool signaled = false;
     std::string out;
     std::string err;
@@ -60,7 +62,8 @@ RunResult run(const std::vector<std::string> &argv, const RunOptions &options = 
 
 // A fresh directory under TMPDIR (or /tmp), removed with its contents when
 // the object goes away.
-class TempDir {
+class TempDir
+{
 public:
     TempDir();
     ~TempDir();

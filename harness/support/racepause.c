@@ -93,11 +93,11 @@ static void maybe_pause(const char *call, bool after)
 
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
 
-#define PAUSED_CALL(name, result, ...)                                                             \
-	do {                                                                                       \
-		maybe_pause(#name, false);                                                         \
-		result = NEXT(name)(__VA_ARGS__);                                                  \
-		maybe_pause(#name, true);                                                          \
+#define PAUSED_CALL(name, result, ...)            \
+	do {                                      \
+		maybe_pause(#name, false);        \
+		result = NEXT(name)(__VA_ARGS__); \
+		maybe_pause(#name, true);         \
 	} while (0)
 
 int acl_set_fd(int fd, acl_t acl)

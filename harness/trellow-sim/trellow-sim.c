@@ -16,8 +16,8 @@
 #include "ksim.h"
 #include "trellow.h"
 
-#define TRIGGER_RISING	0x1UL
-#define TRIGGER_FALLING	0x2UL
+#define TRIGGER_RISING 0x1UL
+#define TRIGGER_FALLING 0x2UL
 
 static struct trellow_platform_data board = {
 	.name = "dock",
@@ -41,9 +41,8 @@ static void print_log(void)
 
 	for (; logged < ksim_log_count(); logged++) {
 		r = ksim_log_entry(logged);
-		printf("[%5lu ms] kernel: %s%s%s", now_ms(),
-		       r->device ? r->device : "", r->device ? ": " : "",
-		       r->text);
+		printf("[%5lu ms] kernel: %s%s%s", now_ms(), r->device ? r->device : "",
+		       r->device ? ": " : "", r->text);
 	}
 }
 
@@ -53,12 +52,11 @@ static void show(const char *why)
 	ssize_t n = ksim_extcon_read_state(board.name, text, sizeof(text));
 
 	if (n < 0) {
-		printf("[%5lu ms] %s: /sys/class/extcon/%s/state: %s\n",
-		       now_ms(), why, board.name, strerror((int)-n));
+		printf("[%5lu ms] %s: /sys/class/extcon/%s/state: %s\n", now_ms(), why, board.name,
+		       strerror((int)-n));
 		return;
 	}
-	printf("[%5lu ms] %s: /sys/class/extcon/%s/state: %s", now_ms(), why,
-	       board.name, text);
+	printf("[%5lu ms] %s: /sys/class/extcon/%s/state: %s", now_ms(), why, board.name, text);
 	if (n == 0 || text[n - 1] != '\n')
 		putchar('\n');
 }
@@ -142,16 +140,14 @@ static int run_command(char **argv, int *i, int argc)
 
 	if (!strcmp(cmd, "load")) {
 		ret = ksim_module_load("trellow");
-		printf("[%5lu ms] load trellow: %s\n", now_ms(),
-		       ret ? strerror(-ret) : "ok");
+		printf("[%5lu ms] load trellow: %s\n", now_ms(), ret ? strerror(-ret) : "ok");
 		changes = ksim_extcon_changes(board.name);
 		print_log();
 		return 0;
 	}
 	if (!strcmp(cmd, "unload")) {
 		ret = ksim_module_unload("trellow");
-		printf("[%5lu ms] unload trellow: %s\n", now_ms(),
-		       ret ? strerror(-ret) : "ok");
+		printf("[%5lu ms] unload trellow: %s\n", now_ms(), ret ? strerror(-ret) : "ok");
 		print_log();
 		return 0;
 	}
@@ -163,15 +159,13 @@ static int run_command(char **argv, int *i, int argc)
 		return usage("set and wait need a number");
 	++*i;
 	if (!strcmp(cmd, "set")) {
-		printf("[%5lu ms] line %u -> %u\n", now_ms(), board.gpio,
-		       value);
+		printf("[%5lu ms] line %u -> %u\n", now_ms(), board.gpio, value);
 		ksim_gpio_set(board.gpio, value);
 		watch();
 		return 0;
 	}
 	if (!strcmp(cmd, "wait")) {
-		unsigned long ticks =
-			((unsigned long long)value * KSIM_HZ + 999) / 1000;
+		unsigned long ticks = ((unsigned long long)value * KSIM_HZ + 999) / 1000;
 
 		while (ticks--) {
 			ksim_advance(1);
@@ -200,16 +194,15 @@ int main(int argc, char **argv)
 	if (!ksim_device_add("trellow", 0, &board))
 		return usage("cannot add the board device");
 	printf("board: trellow.0 watches line %u, debounce %u ms, "
-	       "state texts %s/%s\n", board.gpio, board.debounce_ms,
-	       board.on_text ? board.on_text : "-",
+	       "state texts %s/%s\n",
+	       board.gpio, board.debounce_ms, board.on_text ? board.on_text : "-",
 	       board.off_text ? board.off_text : "-");
 
 	for (; i < argc && !status; i++)
 		status = run_command(argv, &i, argc);
 
 	for (b = 0; b < ksim_bug_count(); b++) {
-		fprintf(stderr, "trellow-sim: kernel bug: %s\n",
-			ksim_bug_text(b));
+		fprintf(stderr, "trellow-sim: kernel bug: %s\n", ksim_bug_text(b));
 		status = 1;
 	}
 	ksim_reset();

@@ -75,7 +75,7 @@ public:
     {
         // open to a program that runs as another user
         EXPECT_EQ(chmod(m_dir.path().c_str(), 0755), 0);
-        for (const char *name : { "reached", "resume" }) {
+        for (const char *name : {"reached", "resume"}) {
             EXPECT_EQ(mkfifo(m_dir.file(name).c_str(), 0666), 0);
             EXPECT_EQ(chmod(m_dir.file(name).c_str(), 0666), 0);
         }
@@ -99,7 +99,7 @@ public:
     // Waits (bounded) until the program has stopped.
     bool reached()
     {
-        pollfd p = { m_reached, POLLIN, 0 };
+        pollfd p = {m_reached, POLLIN, 0};
         char byte;
         return poll(&p, 1, 30000) == 1 && read(m_reached, &byte, 1) == 1;
     }
@@ -134,7 +134,7 @@ protected:
         ASSERT_EQ(chmod(at("stage").c_str(), 0777), 0);
         qk::writeFile(at("src"), "new data", 0644);
         qk::writeFile(at("victim"), "secret", 0600);
-        struct timespec times[2] = { { kVictimTime, 0 }, { kVictimTime, 0 } };
+        struct timespec times[2] = {{kVictimTime, 0}, {kVictimTime, 0}};
         ASSERT_EQ(utimensat(AT_FDCWD, at("victim").c_str(), times, 0), 0);
         ASSERT_EQ(mkdir(at("elsewhere").c_str(), 0700), 0);
         ASSERT_EQ(mkdir(at("elsewhere/b").c_str(), 0755), 0);
@@ -153,7 +153,7 @@ protected:
         o.cwd = m_tmp.path();
         o.env["LC_ALL"] = "C";
         o.env["PATH"] = m_bin.path();
-        o.unsetEnv = { "VERSION_CONTROL", "SIMPLE_BACKUP_SUFFIX", "LANGUAGE" };
+        o.unsetEnv = {"VERSION_CONTROL", "SIMPLE_BACKUP_SUFFIX", "LANGUAGE"};
         return o;
     }
 
@@ -165,7 +165,7 @@ protected:
 
     // Runs install stopped at a call, lets nobody take the step, goes on.
     qk::RunResult raced(const std::vector<std::string> &args, const std::string &call, bool after,
-        int nth, const std::function<bool()> &step, qk::RunOptions o = {})
+                        int nth, const std::function<bool()> &step, qk::RunOptions o = {})
     {
         if (o.cwd.empty()) {
             o = options();
@@ -202,7 +202,7 @@ bool swapInLink(const std::string &name, const std::string &aside, const std::st
 TEST_F(Attack, OwnerModeAndTimesGoToTheNewFileNotToALinkSwappedIn)
 {
     fakeStrip("printf ' stripped' >> \"$1\"\n");
-    struct timespec old[2] = { { 1000000000, 0 }, { 1000000000, 0 } };
+    struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, at("src").c_str(), old, 0), 0);
     struct Case
     {
@@ -212,26 +212,36 @@ TEST_F(Attack, OwnerModeAndTimesGoToTheNewFileNotToALinkSwappedIn)
         int status;
         std::string err;
     } cases[] = {
-        { { "-o", "65534", "-m", "644" }, "src", "acl_set_fd", 0, "" },
-        { { "-p", "-o", "65534", "-m", "644" }, "src", "acl_set_fd", 0, "" },
+        {{"-o", "65534", "-m", "644"}, "src", "acl_set_fd", 0, ""},
+        {{"-p", "-o", "65534", "-m", "644"}, "src", "acl_set_fd", 0, ""},
         // times are set again after the copy for a source that is no file
-        { { "-p", "-o", "65534", "-m", "644" }, "/dev/null", "acl_set_fd", 0, "" },
+        {{"-p", "-o", "65534", "-m", "644"}, "/dev/null", "acl_set_fd", 0, ""},
         // the window is the whole strip run; the link is refused under the
         // message of the first step that needs the file
-        { { "-s", "-o", "65534", "-m", "644" }, "src", "waitpid", 1,
-            msg("cannot change ownership of `stage/f': Too many levels of symbolic links") },
-        { { "-s", "-p", "-m", "644" }, "src", "waitpid", 1,
-            msg("cannot set time stamps for `stage/f': Too many levels of symbolic links") },
-        { { "-s", "-m", "4755" }, "src", "waitpid", 1,
-            msg("cannot change permissions of `stage/f': Too many levels of symbolic links") },
+        {{"-s", "-o", "65534", "-m", "644"},
+         "src",
+         "waitpid",
+         1,
+         msg("cannot change ownership of `stage/f': Too many levels of symbolic links")},
+        {{"-s", "-p", "-m", "644"},
+         "src",
+         "waitpid",
+         1,
+         msg("cannot set time stamps for `stage/f': Too many levels of symbolic links")},
+        {{"-s", "-m", "4755"},
+         "src",
+         "waitpid",
+         1,
+         msg("cannot change permissions of `stage/f': Too many levels of symbolic links")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.options[0] + " " + c.options[1] + " " + c.source);
         std::vector<std::string> args = c.options;
-        args.insert(args.end(), { c.source, "stage/f" });
+        args.insert(args.end(), {c.source, "stage/f"});
         std::string victim = at("victim");
-        qk::RunResult r = raced(args, c.call, true, 1,
-            [&] { return swapInLink(at("stage/f"), at("stage/aside"), victim); });
+        qk::RunResult r = raced(args, c.call, true, 1, [&] {
+            return swapInLink(at("stage/f"), at("stage/aside"), victim);
+        });
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.err, c.err);
         expectVictimUntouched();
@@ -253,8 +263,12 @@ TEST_F(Attack, FileSwappedForAFifoDuringStripIsRefusedWithoutBlocking)
     qk::RunOptions o = options();
     o.timeoutSeconds = 20;
     qk::RunResult r = raced(
-        { "-s", "-m", "600", "src", "stage/f" }, "waitpid", true, 1,
-        [&] { return unlink(f.c_str()) == 0 && mkfifo(f.c_str(), 0644) == 0; }, o);
+        {"-s", "-m", "600", "src", "stage/f"},
+        "waitpid",
+        true,
+        1,
+        [&] { return unlink(f.c_str()) == 0 && mkfifo(f.c_str(), 0644) == 0; },
+        o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot change permissions of `stage/f': Invalid argument"));
     EXPECT_EQ(lstatOf(f).st_mode & 07777, 0644u);
@@ -265,8 +279,9 @@ TEST_F(Attack, CopyWithLeadingDirectoriesStaysInTheDirectoriesItMade)
     // stopped after making stage/a/b (the first mkdir is of the existing
     // stage): stage/a is swapped for a link to a tree that has a b too
     std::string elsewhere = at("elsewhere");
-    qk::RunResult r = raced({ "-D", "src", "stage/a/b/f" }, "mkdir", true, 3,
-        [&] { return swapInLink(at("stage/a"), at("stage/aside"), elsewhere); });
+    qk::RunResult r = raced({"-D", "src", "stage/a/b/f"}, "mkdir", true, 3, [&] {
+        return swapInLink(at("stage/a"), at("stage/aside"), elsewhere);
+    });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_FALSE(exists(at("elsewhere/b/f")));
@@ -295,8 +310,12 @@ TEST_F(Attack, ChildThatMadeTheLeadingDirectoriesHandsTheLastOneOver)
     };
     std::string elsewhere = at("elsewhere");
     qk::RunResult r = raced(
-        { "-D", at("src"), "../stage/a/b/f" }, "mkdir", true, 3,
-        [&] { return swapInLink(at("stage/a"), at("stage/aside"), elsewhere); }, o);
+        {"-D", at("src"), "../stage/a/b/f"},
+        "mkdir",
+        true,
+        3,
+        [&] { return swapInLink(at("stage/a"), at("stage/aside"), elsewhere); },
+        o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_FALSE(exists(at("elsewhere/b/f")));
@@ -306,8 +325,9 @@ TEST_F(Attack, ChildThatMadeTheLeadingDirectoriesHandsTheLastOneOver)
 TEST_F(Attack, LeadingDirectorySwappedWhileTheWalkRunsIsNotEntered)
 {
     std::string elsewhere = at("elsewhere");
-    qk::RunResult r = raced({ "-D", "src", "stage/a/b/f" }, "mkdir", true, 2,
-        [&] { return swapInLink(at("stage/a"), at("stage/aside"), elsewhere); });
+    qk::RunResult r = raced({"-D", "src", "stage/a/b/f"}, "mkdir", true, 2, [&] {
+        return swapInLink(at("stage/a"), at("stage/aside"), elsewhere);
+    });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot create directory `stage/a/b/f': Not a directory"));
     EXPECT_FALSE(exists(at("elsewhere/b/f")));
@@ -318,8 +338,9 @@ TEST_F(Attack, DirectorySwappedRightAfterItWasMadeIsNotFixed)
 {
     // the trailing slash must not make the open follow the link
     std::string elsewhere = at("elsewhere");
-    qk::RunResult r = raced({ "-d", "-o", "65534", "-m", "755", "stage/n/" }, "mkdir", true, 2,
-        [&] { return swapInLink(at("stage/n"), at("stage/aside"), elsewhere); });
+    qk::RunResult r = raced({"-d", "-o", "65534", "-m", "755", "stage/n/"}, "mkdir", true, 2, [&] {
+        return swapInLink(at("stage/n"), at("stage/aside"), elsewhere);
+    });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot change owner and permissions of `stage/n/': Not a directory"));
     EXPECT_EQ(lstatOf(at("elsewhere")).st_uid, 0u);
@@ -335,14 +356,20 @@ TEST_F(Attack, LinksPlantedByOthersAreNotFollowed)
         int status;
         std::string err;
     } cases[] = {
-        { true, { "-d", "stage/l" }, 1,
-            msg("cannot change permissions of `stage/l': Permission denied") },
-        { true, { "-d", "-o", "65534", "stage/l/" }, 1,
-            msg("cannot change owner and permissions of `stage/l/': Permission denied") },
-        { true, { "-D", "src", "stage/l/f" }, 1,
-            msg("cannot create directory `stage/l/f': Permission denied") },
-        { false, { "-d", "stage/l" }, 0, "" },
-        { false, { "-D", "src", "stage/l/f" }, 0, "" },
+        {true,
+         {"-d", "stage/l"},
+         1,
+         msg("cannot change permissions of `stage/l': Permission denied")},
+        {true,
+         {"-d", "-o", "65534", "stage/l/"},
+         1,
+         msg("cannot change owner and permissions of `stage/l/': Permission denied")},
+        {true,
+         {"-D", "src", "stage/l/f"},
+         1,
+         msg("cannot create directory `stage/l/f': Permission denied")},
+        {false, {"-d", "stage/l"}, 0, ""},
+        {false, {"-D", "src", "stage/l/f"}, 0, ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args[0] + (c.byNobody ? " link of nobody" : " link of root"));
@@ -356,7 +383,7 @@ TEST_F(Attack, LinksPlantedByOthersAreNotFollowed)
         bool followed = c.status == 0;
         // only -d fixes the mode of the directory it ends in
         EXPECT_EQ(lstatOf(at("elsewhere")).st_mode & 07777,
-            followed && c.args[0] == "-d" ? 0755u : 0700u);
+                  followed && c.args[0] == "-d" ? 0755u : 0700u);
         EXPECT_EQ(lstatOf(at("elsewhere")).st_uid, 0u);
         EXPECT_EQ(exists(at("elsewhere/f")), followed && c.args[0] == "-D");
         unlink(link.c_str());
@@ -374,7 +401,7 @@ TEST_F(Attack, StripStartsWithTheMaskOfTheRunAndNoOpenDescriptors)
               "exit 0\n");
     qk::RunOptions o = options();
     o.prepare = [] { umask(027); };
-    qk::RunResult r = install({ "-s", "-D", "src", "stage/x/f" }, o);
+    qk::RunResult r = install({"-s", "-D", "src", "stage/x/f"}, o);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(qk::readFile(at("stage/x/f.mask")), "0027\n");
     EXPECT_EQ(qk::readFile(at("stage/x/f.fds")), "");
@@ -386,14 +413,15 @@ TEST_F(Attack, PlantedOrSwappedInLinkIsNeverWrittenThrough)
     std::string f = at("stage/f");
     // planted before the run: the link is removed, not followed
     ASSERT_TRUE(asNobody([&] { return symlink(victim.c_str(), f.c_str()) == 0; }));
-    qk::RunResult r = install({ "src", "stage/f" }, options());
+    qk::RunResult r = install({"src", "stage/f"}, options());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(S_ISREG(lstatOf(f).st_mode));
     expectVictimUntouched();
 
     // swapped in between the removal and the exclusive creation
-    r = raced({ "src", "stage/f" }, "unlinkat", true, 1,
-        [&] { return symlink(victim.c_str(), f.c_str()) == 0; });
+    r = raced({"src", "stage/f"}, "unlinkat", true, 1, [&] {
+        return symlink(victim.c_str(), f.c_str()) == 0;
+    });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot create regular file `stage/f': File exists"));
     expectVictimUntouched();
@@ -402,7 +430,7 @@ TEST_F(Attack, PlantedOrSwappedInLinkIsNeverWrittenThrough)
 TEST_F(Attack, NewFileIsPrivateWhileItIsWritten)
 {
     std::string f = at("stage/f");
-    qk::RunResult r = raced({ "-m", "666", "src", "stage/f" }, "write", true, 1, [&] {
+    qk::RunResult r = raced({"-m", "666", "src", "stage/f"}, "write", true, 1, [&] {
         struct stat st;
         return lstat(f.c_str(), &st) == 0 && (st.st_mode & 07777) == 0600
             && open(f.c_str(), O_RDWR) < 0 && errno == EACCES;

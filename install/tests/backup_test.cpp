@@ -56,10 +56,10 @@ TEST(BackupName, SimpleAppendsTheSuffix)
         const char *suffix;
         const char *expected;
     } cases[] = {
-        { "~", "dir/f~" },
-        { ".orig", "dir/f.orig" },
-        { ".a-suffix-longer-than-nine", "dir/f.a-suffix-longer-than-nine" },
-        { "", "dir/f" },
+        {"~", "dir/f~"},
+        {".orig", "dir/f.orig"},
+        {".a-suffix-longer-than-nine", "dir/f.a-suffix-longer-than-nine"},
+        {"", "dir/f"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(backupName(dir.file("dir/f"), backup_simple, c.suffix), dir.file(c.expected))
@@ -74,20 +74,20 @@ TEST(BackupName, NumberedSearchCountsOnlyWellFormedEntries)
         backup_type type;
         const char *expected;
     } cases[] = {
-        { { "f.~1~", "f.~2~", "f.~10~" }, numbered_backups, "f.~11~" },
-        { { "f.~9~" }, numbered_backups, "f.~10~" },
-        { { "f.~99~" }, numbered_backups, "f.~100~" },
-        { { "f.~3~", "f.~12~", "f.~7~" }, numbered_backups,
-            "f.~13~" }, // more digits win over bytes
-        { { "f.~19~", "f.~2~" }, numbered_backups, "f.~20~" },
-        { { "f.~999~", "f.~1000~", "f.~998~" }, numbered_backups, "f.~1001~" },
-        { { "f.~99999999~" }, numbered_backups, "f.~100000000~" }, // grows the buffer
-        { { "f.~01~", "f.~1~x", "f.~~", "g.~1~", "f.~1", "ff.~5~", "f.~-1~", "f.~1a~" },
-            numbered_backups, "f.~1~" },
-        { {}, numbered_backups, "f.~1~" },
-        { { "f.~3~" }, backup_existing, "f.~4~" },
-        { {}, backup_existing, "f~" },
-        { { "f.~01~", "g.~4~", "f~" }, backup_existing, "f~" },
+        {{"f.~1~", "f.~2~", "f.~10~"}, numbered_backups, "f.~11~"},
+        {{"f.~9~"}, numbered_backups, "f.~10~"},
+        {{"f.~99~"}, numbered_backups, "f.~100~"},
+        {{"f.~3~", "f.~12~", "f.~7~"}, numbered_backups, "f.~13~"}, // more digits win over bytes
+        {{"f.~19~", "f.~2~"}, numbered_backups, "f.~20~"},
+        {{"f.~999~", "f.~1000~", "f.~998~"}, numbered_backups, "f.~1001~"},
+        {{"f.~99999999~"}, numbered_backups, "f.~100000000~"}, // grows the buffer
+        {{"f.~01~", "f.~1~x", "f.~~", "g.~1~", "f.~1", "ff.~5~", "f.~-1~", "f.~1a~"},
+         numbered_backups,
+         "f.~1~"},
+        {{}, numbered_backups, "f.~1~"},
+        {{"f.~3~"}, backup_existing, "f.~4~"},
+        {{}, backup_existing, "f~"},
+        {{"f.~01~", "g.~4~", "f~"}, backup_existing, "f~"},
     };
     for (const Case &c : cases) {
         qk::TempDir dir;
@@ -122,10 +122,10 @@ TEST(BackupName, UnqualifiedNameSearchesTheWorkingDirectory)
     qk::writeFile(dir.file("sub.~7~"), "");
     qk::RunOptions options;
     options.cwd = dir.path();
-    qk::RunResult r = qk::run({ PROBE_PATH, "backup-name", "f", "3" }, options);
+    qk::RunResult r = qk::run({PROBE_PATH, "backup-name", "f", "3"}, options);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "f.~5~\n");
-    r = qk::run({ PROBE_PATH, "backup-name", "--suffix=.bak", "g", "2" }, options);
+    r = qk::run({PROBE_PATH, "backup-name", "--suffix=.bak", "g", "2"}, options);
     EXPECT_EQ(r.out, "g.bak\n");
 }
 
@@ -146,13 +146,13 @@ TEST(BackupName, LongNamesAreShortenedToTheDirectoryLimit)
         const char *suffix;
         std::string expected;
     } cases[] = {
-        { name(254), backup_simple, ".orig", name(254) + "~" },
-        { name(255), backup_simple, ".orig", name(254) + "~" },
-        { name(250), backup_simple, ".orig", name(250) + ".orig" }, // 255 bytes fit
-        { name(252), numbered_backups, "~", name(252) + "~" },
-        { name(251), numbered_backups, "~", name(251) + "~" },
-        { name(250), numbered_backups, "~", name(250) + ".~10~" },
-        { name(251), backup_existing, ".orig", name(251) + "~" },
+        {name(254), backup_simple, ".orig", name(254) + "~"},
+        {name(255), backup_simple, ".orig", name(254) + "~"},
+        {name(250), backup_simple, ".orig", name(250) + ".orig"}, // 255 bytes fit
+        {name(252), numbered_backups, "~", name(252) + "~"},
+        {name(251), numbered_backups, "~", name(251) + "~"},
+        {name(250), numbered_backups, "~", name(250) + ".~10~"},
+        {name(251), backup_existing, ".orig", name(251) + "~"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(backupName(dir.file(c.file), c.type, c.suffix), dir.file(c.expected))
@@ -175,25 +175,25 @@ TEST(BackupType, KeywordsAbbreviationsAndEnvironment)
         const char *env; // nullptr: unset
         backup_type expected;
     } cases[] = {
-        { "none", nullptr, backup_none },
-        { "off", nullptr, backup_none },
-        { "simple", nullptr, backup_simple },
-        { "never", nullptr, backup_simple }, // "never" still makes backups
-        { "existing", nullptr, backup_existing },
-        { "nil", nullptr, backup_existing },
-        { "numbered", nullptr, numbered_backups },
-        { "t", nullptr, numbered_backups },
-        { "nu", nullptr, numbered_backups },
-        { "ne", nullptr, backup_simple },
-        { "ex", nullptr, backup_existing },
-        { "s", nullptr, backup_simple }, // only "simple" begins with s
-        { "t", "none", numbered_backups }, // the argument wins
-        { nullptr, nullptr, backup_existing },
-        { nullptr, "", backup_existing },
-        { "", "", backup_existing },
-        { nullptr, "numbered", numbered_backups },
-        { "", "never", backup_simple },
-        { nullptr, "of", backup_none },
+        {"none", nullptr, backup_none},
+        {"off", nullptr, backup_none},
+        {"simple", nullptr, backup_simple},
+        {"never", nullptr, backup_simple}, // "never" still makes backups
+        {"existing", nullptr, backup_existing},
+        {"nil", nullptr, backup_existing},
+        {"numbered", nullptr, numbered_backups},
+        {"t", nullptr, numbered_backups},
+        {"nu", nullptr, numbered_backups},
+        {"ne", nullptr, backup_simple},
+        {"ex", nullptr, backup_existing},
+        {"s", nullptr, backup_simple}, // only "simple" begins with s
+        {"t", "none", numbered_backups}, // the argument wins
+        {nullptr, nullptr, backup_existing},
+        {nullptr, "", backup_existing},
+        {"", "", backup_existing},
+        {nullptr, "numbered", numbered_backups},
+        {"", "never", backup_simple},
+        {nullptr, "of", backup_none},
     };
     for (const Case &c : cases) {
         if (c.env)
@@ -221,27 +221,30 @@ TEST(BackupType, BadKeywordsEndTheRunAfterTheListAndTheHint)
         const char *env;
         std::string err;
     } cases[] = {
-        { { "--hint", "backup type", "n" }, nullptr,
-            prog + ": ambiguous argument `n' for `backup type'\n" + list + hint },
-        { { "--hint", "backup type", "foo" }, nullptr,
-            prog + ": invalid argument `foo' for `backup type'\n" + list + hint },
-        { { "--hint", "backup type" }, "bogus",
-            prog + ": invalid argument `bogus' for `$VERSION_CONTROL'\n" + list + hint },
-        { { "--hint", "backup type", "numbered-x" }, "t",
-            prog + ": invalid argument `numbered-x' for `backup type'\n" + list + hint },
+        {{"--hint", "backup type", "n"},
+         nullptr,
+         prog + ": ambiguous argument `n' for `backup type'\n" + list + hint},
+        {{"--hint", "backup type", "foo"},
+         nullptr,
+         prog + ": invalid argument `foo' for `backup type'\n" + list + hint},
+        {{"--hint", "backup type"},
+         "bogus",
+         prog + ": invalid argument `bogus' for `$VERSION_CONTROL'\n" + list + hint},
+        {{"--hint", "backup type", "numbered-x"},
+         "t",
+         prog + ": invalid argument `numbered-x' for `backup type'\n" + list + hint},
         // without the driver's hook the run still ends with status 1
-        { { "backup type", "x" }, nullptr,
-            prog + ": invalid argument `x' for `backup type'\n" + list },
+        {{"backup type", "x"}, nullptr, prog + ": invalid argument `x' for `backup type'\n" + list},
     };
     for (const Case &c : cases) {
         qk::RunOptions options;
         options.env["LC_ALL"] = "C";
-        options.unsetEnv = { "LANGUAGE" };
+        options.unsetEnv = {"LANGUAGE"};
         if (c.env)
             options.env["VERSION_CONTROL"] = c.env;
         else
             options.unsetEnv.push_back("VERSION_CONTROL");
-        std::vector<std::string> argv = { PROBE_PATH, "backup-type" };
+        std::vector<std::string> argv = {PROBE_PATH, "backup-type"};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
         qk::RunResult r = qk::run(argv, options);
         EXPECT_EQ(r.status, 1) << c.args.back();

@@ -81,7 +81,7 @@ TEST_F(MakeAncestors, MakesAndEntersEachLeadingComponent)
     EXPECT_EQ(offset, 7);
     EXPECT_STREQ(name, "a//b/./c/"); // put back as it was
     EXPECT_EQ(cwd(), tmp.path() + "/a/b");
-    EXPECT_EQ(made, (std::vector<std::string> { "a", "a//b" }));
+    EXPECT_EQ(made, (std::vector<std::string> {"a", "a//b"}));
     EXPECT_EQ(savewd_restore(&wd, 0), 0);
     EXPECT_EQ(cwd(), tmp.path());
     savewd_finish(&wd);
@@ -98,7 +98,7 @@ TEST_F(MakeAncestors, RefusesALinkPlantedInPlaceOfAMadeDirectory)
     EXPECT_EQ(make_ancestors(name, &wd, makeDirThenSwap, nullptr), -1);
     EXPECT_TRUE(errno == ELOOP || errno == ENOTDIR) << strerror(errno);
     EXPECT_EQ(cwd(), tmp.path()); // not followed
-    EXPECT_EQ(made, (std::vector<std::string> { "x" }));
+    EXPECT_EQ(made, (std::vector<std::string> {"x"}));
     struct stat st;
     EXPECT_NE(lstat((other.path() + "/y").c_str(), &st), 0); // nothing made through it
     EXPECT_EQ(savewd_restore(&wd, 0), 0);
@@ -114,7 +114,7 @@ TEST_F(MakeAncestors, FollowsALinkThatWasAlreadyThere)
     savewd_init(&wd);
     char name[] = "l/sub/f";
     EXPECT_EQ(make_ancestors(name, &wd, makeDir, nullptr), 6);
-    EXPECT_EQ(made, (std::vector<std::string> { "l/sub" }));
+    EXPECT_EQ(made, (std::vector<std::string> {"l/sub"}));
     struct stat st;
     EXPECT_EQ(lstat((other.path() + "/sub").c_str(), &st), 0);
     EXPECT_EQ(savewd_restore(&wd, 0), 0);
@@ -132,7 +132,7 @@ TEST_F(MakeAncestors, DotDotForgetsTheMadeDirectory)
     savewd_init(&wd);
     char name[] = "m/../n/f";
     EXPECT_EQ(make_ancestors(name, &wd, makeDir, nullptr), 7);
-    EXPECT_EQ(made, (std::vector<std::string> { "m" }));
+    EXPECT_EQ(made, (std::vector<std::string> {"m"}));
     EXPECT_EQ(cwd(), other.path());
     EXPECT_EQ(savewd_restore(&wd, 0), 0);
     savewd_finish(&wd);
@@ -163,7 +163,7 @@ TEST_F(SaveWd, SkipIfOpenedHandsTheDescriptorOver)
     ASSERT_EQ(mkdir("d", 0755), 0);
     struct savewd wd;
     savewd_init(&wd);
-    int outcome[2] = { -5, -5 };
+    int outcome[2] = {-5, -5};
     EXPECT_EQ(savewd_chdir(&wd, "d", chdir_skip_if_opened, outcome), 0);
     EXPECT_EQ(cwd(), tmp.path());
     EXPECT_GE(outcome[0], 3);
@@ -239,13 +239,13 @@ TEST(SameEntry, ComparesLastComponentAndDirectory)
         std::string a, b;
         bool same;
     } cases[] = {
-        { d + "/sub/f", d + "/sub//f", true },
-        { d + "/sub/f", d + "/link/f", true }, // directories are followed
-        { d + "/sub/f", d + "/sub/g", false },
-        { d + "/sub/f", d + "/f", false },
-        { d + "/sub/f/", d + "/sub/f", true },
-        { d + "/sub/ff", d + "/sub/f", false },
-        { "/f", "//f", true },
+        {d + "/sub/f", d + "/sub//f", true},
+        {d + "/sub/f", d + "/link/f", true}, // directories are followed
+        {d + "/sub/f", d + "/sub/g", false},
+        {d + "/sub/f", d + "/f", false},
+        {d + "/sub/f/", d + "/sub/f", true},
+        {d + "/sub/ff", d + "/sub/f", false},
+        {"/f", "//f", true},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(same_entry(c.a.c_str(), c.b.c_str()), c.same) << c.a << " " << c.b;

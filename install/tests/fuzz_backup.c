@@ -16,8 +16,8 @@
 
 #define MAX_ENTRIES 64
 
-static const char *const suffixes[] = {"~", ".orig", ".a-rather-long-backup-suffix~"};
-static const enum backup_type types[] = {backup_simple, backup_existing, numbered_backups};
+static const char *const suffixes[] = { "~", ".orig", ".a-rather-long-backup-suffix~" };
+static const enum backup_type types[] = { backup_simple, backup_existing, numbered_backups };
 
 struct listing {
 	const char *names[MAX_ENTRIES];
@@ -139,7 +139,7 @@ static void make_entries(int dirfd, char *text, size_t size, struct listing *l)
 int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
 	const char *dir = fuzz_scratch_dir();
-	struct listing listing = {.count = 0};
+	struct listing listing = { .count = 0 };
 	char *text, *file, *got, *want;
 	size_t name_len;
 	long limit;

@@ -52,8 +52,8 @@ static void share_counters(void)
 {
 	if (child_counters || !counters)
 		return;
-	child_counters =
-	    mmap(NULL, counters_size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+	child_counters = mmap(NULL, counters_size, PROT_READ | PROT_WRITE,
+			      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
 	if (child_counters == MAP_FAILED)
 		abort();
 }
@@ -129,7 +129,7 @@ static void die_by_signal(void)
 // own crash handling, inherited with the fork, belongs to the parent.
 static void leave_faults_to_the_parent(void)
 {
-	static const int faults[] = {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE};
+	static const int faults[] = { SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE };
 
 	for (size_t i = 0; i < sizeof faults / sizeof faults[0]; i++)
 		(void)signal(faults[i], SIG_DFL);
@@ -300,7 +300,7 @@ static void run_install(struct run *r)
 // the operands. Absolute operands are taken below the tree's root.
 int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-	struct run r = {.scratch = fuzz_scratch_dir()};
+	struct run r = { .scratch = fuzz_scratch_dir() };
 	const char *text;
 	size_t at = 1;
 

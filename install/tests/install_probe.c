@@ -273,13 +273,13 @@ static int backup_name_command(int argc, char **argv)
 static int transfer_command(int argc, char **argv)
 {
 	struct copy_options options = {
-	    .regular_copy_of_specials = true,
-	    .follow_links = COPY_FOLLOW_ALWAYS,
-	    .remove_existing_first = true,
-	    .prompting = COPY_PROMPT_NEVER,
-	    .force_mode = true,
-	    .forced_mode = 0600,
-	    .sparse_mode = SPARSE_AUTO,
+		.regular_copy_of_specials = true,
+		.follow_links = COPY_FOLLOW_ALWAYS,
+		.remove_existing_first = true,
+		.prompting = COPY_PROMPT_NEVER,
+		.force_mode = true,
+		.forced_mode = 0600,
+		.sparse_mode = SPARSE_AUTO,
 	};
 	const char *replacement = NULL;
 	bool report = false;
@@ -308,7 +308,7 @@ static int transfer_command(int argc, char **argv)
 		perror(replacement);
 		return 2;
 	}
-	const struct copy_dest dest = {AT_FDCWD, argv[1], argv[1]};
+	const struct copy_dest dest = { AT_FDCWD, argv[1], argv[1] };
 	bool ok = transfer_regular(argv[0], &dest, &options, &st, NULL);
 	if (report && lstat(argv[1], &st) == 0)
 		printf("mode %04o size %lld blocks %lld\n", (unsigned)(st.st_mode & 07777),

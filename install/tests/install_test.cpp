@@ -89,7 +89,7 @@ public:
             o.cwd = root();
         }
         o.env["LC_ALL"] = "C";
-        for (const char *name : { "VERSION_CONTROL", "SIMPLE_BACKUP_SUFFIX", "LANGUAGE" }) {
+        for (const char *name : {"VERSION_CONTROL", "SIMPLE_BACKUP_SUFFIX", "LANGUAGE"}) {
             if (!o.env.count(name)) {
                 o.unsetEnv.push_back(name);
             }
@@ -125,15 +125,15 @@ TEST_F(Install, FormsPutFilesWhereTheOperandsSay)
         std::vector<std::string> args;
         std::vector<std::pair<std::string, std::string>> files; // name, content
     } cases[] = {
-        { { "a", "new" }, { { "new", "A" } } },
-        { { "a", "dir" }, { { "dir/a", "A" } } },
-        { { "a", "dir/" }, { { "dir/a", "A" } } },
-        { { "a", "old" }, { { "old", "A" } } }, // a regular file is replaced
-        { { "-T", "a", "new" }, { { "new", "A" } } },
-        { { "a", "sub/b", "dir" }, { { "dir/a", "A" }, { "dir/b", "B" } } },
-        { { "-t", "dir", "a", "sub/b" }, { { "dir/a", "A" }, { "dir/b", "B" } } },
-        { { "-t", "dir/", "a" }, { { "dir/a", "A" } } },
-        { { "-c", "a", "new" }, { { "new", "A" } } },
+        {{"a", "new"}, {{"new", "A"}}},
+        {{"a", "dir"}, {{"dir/a", "A"}}},
+        {{"a", "dir/"}, {{"dir/a", "A"}}},
+        {{"a", "old"}, {{"old", "A"}}}, // a regular file is replaced
+        {{"-T", "a", "new"}, {{"new", "A"}}},
+        {{"a", "sub/b", "dir"}, {{"dir/a", "A"}, {"dir/b", "B"}}},
+        {{"-t", "dir", "a", "sub/b"}, {{"dir/a", "A"}, {"dir/b", "B"}}},
+        {{"-t", "dir/", "a"}, {{"dir/a", "A"}}},
+        {{"-c", "a", "new"}, {{"new", "A"}}},
     };
     for (const auto &c : cases) {
         fresh();
@@ -156,10 +156,10 @@ TEST_F(Install, FormsPutFilesWhereTheOperandsSay)
 
 TEST_F(Install, DirectoryFormCreatesEveryComponent)
 {
-    auto r = install({ "-d", "x/y/z", "w", at("abs/p") });
+    auto r = install({"-d", "x/y/z", "w", at("abs/p")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    for (const char *d : { "x", "x/y", "x/y/z", "w", "abs", "abs/p" }) {
+    for (const char *d : {"x", "x/y", "x/y/z", "w", "abs", "abs/p"}) {
         EXPECT_TRUE(S_ISDIR(lstatOf(at(d)).st_mode)) << d;
         EXPECT_EQ(modeOf(at(d)), 0755u) << d;
     }
@@ -167,11 +167,11 @@ TEST_F(Install, DirectoryFormCreatesEveryComponent)
 
 TEST_F(Install, DirectoryFormHandlesDotAndDotDot)
 {
-    auto r = install({ "-d", "-v", "./x/../y", "q/./r" });
+    auto r = install({"-d", "-v", "./x/../y", "q/./r"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err,
-        msg("creating directory `./x'") + msg("creating directory `./x/../y'")
-            + msg("creating directory `q'") + msg("creating directory `q/./r'"));
+              msg("creating directory `./x'") + msg("creating directory `./x/../y'")
+                  + msg("creating directory `q'") + msg("creating directory `q/./r'"));
     EXPECT_TRUE(exists(at("x")));
     EXPECT_TRUE(exists(at("y")));
     EXPECT_TRUE(exists(at("q/r")));
@@ -185,42 +185,40 @@ TEST_F(Install, OperandErrorsStopBeforeAnyWork)
         std::vector<std::string> args;
         std::string err;
     } cases[] = {
-        { {}, msg("missing file operand") + hint() },
-        { { "a" }, msg("missing destination file operand after `a'") + hint() },
-        { { "-t", "dir" }, msg("missing file operand") + hint() },
-        { { "-d" }, msg("missing file operand") + hint() },
-        { { "-T", "a", "new", "c" }, msg("extra operand `c'") + hint() },
-        { { "-d", "-T", "x", "y", "z" }, msg("extra operand `z'") + hint() },
-        { { "a", "nodir/" }, msg("target `nodir/' is not a directory: No such file or directory") },
-        { { "a", "b", "old" }, msg("target `old' is not a directory") },
-        { { "a", "b", "new" }, msg("target `new' is not a directory") },
-        { { "a", "old/" }, msg("accessing `old/': Not a directory") },
-        { { "-t", "old", "a" }, msg("target `old' is not a directory") },
-        { { "-t", "missing", "a" }, msg("accessing `missing': No such file or directory") },
-        { { "-t", "dir", "-t", "dir", "a" }, msg("multiple target directories specified") },
-        { { "-d", "-s", "x" },
-            msg("the strip option may not be used when installing a directory") },
-        { { "-d", "-t", "dir", "x" },
-            msg("target directory not allowed when installing a directory") },
-        { { "-T", "-t", "dir", "a" },
-            msg("Cannot combine --target-directory (-t) and --no-target-directory (-T)") },
-        { { "-m", "u+z", "a", "new" }, msg("invalid mode `u+z'") },
-        { { "-m", "8", "-d", "x" }, msg("invalid mode `8'") },
-        { { "-o", "-1", "a", "new" }, msg("invalid user `-1'") },
-        { { "-o", "", "a", "new" }, msg("invalid user `'") },
-        { { "-o", "4294967296", "a", "new" }, msg("invalid user `4294967296'") },
-        { { "-g", "nosuchgroup", "-d", "x" }, msg("invalid group `nosuchgroup'") },
-        { { "--backup=n", "a", "new" },
-            msg("ambiguous argument `n' for `backup type'")
-                + "Valid arguments are:\n  - `none', `off'\n  - `simple', `never'\n"
-                  "  - `existing', `nil'\n  - `numbered', `t'\n"
-                + hint() },
-        { { "--backup=x", "a", "new" },
-            msg("invalid argument `x' for `backup type'")
-                + "Valid arguments are:\n  - `none', `off'\n  - `simple', `never'\n"
-                  "  - `existing', `nil'\n  - `numbered', `t'\n"
-                + hint() },
-        { { "--bogus", "a", "new" }, msg("unrecognized option '--bogus'") + hint() },
+        {{}, msg("missing file operand") + hint()},
+        {{"a"}, msg("missing destination file operand after `a'") + hint()},
+        {{"-t", "dir"}, msg("missing file operand") + hint()},
+        {{"-d"}, msg("missing file operand") + hint()},
+        {{"-T", "a", "new", "c"}, msg("extra operand `c'") + hint()},
+        {{"-d", "-T", "x", "y", "z"}, msg("extra operand `z'") + hint()},
+        {{"a", "nodir/"}, msg("target `nodir/' is not a directory: No such file or directory")},
+        {{"a", "b", "old"}, msg("target `old' is not a directory")},
+        {{"a", "b", "new"}, msg("target `new' is not a directory")},
+        {{"a", "old/"}, msg("accessing `old/': Not a directory")},
+        {{"-t", "old", "a"}, msg("target `old' is not a directory")},
+        {{"-t", "missing", "a"}, msg("accessing `missing': No such file or directory")},
+        {{"-t", "dir", "-t", "dir", "a"}, msg("multiple target directories specified")},
+        {{"-d", "-s", "x"}, msg("the strip option may not be used when installing a directory")},
+        {{"-d", "-t", "dir", "x"}, msg("target directory not allowed when installing a directory")},
+        {{"-T", "-t", "dir", "a"},
+         msg("Cannot combine --target-directory (-t) and --no-target-directory (-T)")},
+        {{"-m", "u+z", "a", "new"}, msg("invalid mode `u+z'")},
+        {{"-m", "8", "-d", "x"}, msg("invalid mode `8'")},
+        {{"-o", "-1", "a", "new"}, msg("invalid user `-1'")},
+        {{"-o", "", "a", "new"}, msg("invalid user `'")},
+        {{"-o", "4294967296", "a", "new"}, msg("invalid user `4294967296'")},
+        {{"-g", "nosuchgroup", "-d", "x"}, msg("invalid group `nosuchgroup'")},
+        {{"--backup=n", "a", "new"},
+         msg("ambiguous argument `n' for `backup type'")
+             + "Valid arguments are:\n  - `none', `off'\n  - `simple', `never'\n"
+               "  - `existing', `nil'\n  - `numbered', `t'\n"
+             + hint()},
+        {{"--backup=x", "a", "new"},
+         msg("invalid argument `x' for `backup type'")
+             + "Valid arguments are:\n  - `none', `off'\n  - `simple', `never'\n"
+               "  - `existing', `nil'\n  - `numbered', `t'\n"
+             + hint()},
+        {{"--bogus", "a", "new"}, msg("unrecognized option '--bogus'") + hint()},
     };
     file("a", "A");
     file("b", "B");
@@ -245,13 +243,13 @@ TEST_F(Install, BackupControlFromTheEnvironmentIsChecked)
     file("b", "B");
     qk::RunOptions o;
     o.env["VERSION_CONTROL"] = "bogus";
-    auto r = install({ "-b", "a", "b" }, o);
+    auto r = install({"-b", "a", "b"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
-        msg("invalid argument `bogus' for `$VERSION_CONTROL'")
-            + "Valid arguments are:\n  - `none', `off'\n  - `simple', `never'\n"
-              "  - `existing', `nil'\n  - `numbered', `t'\n"
-            + hint());
+              msg("invalid argument `bogus' for `$VERSION_CONTROL'")
+                  + "Valid arguments are:\n  - `none', `off'\n  - `simple', `never'\n"
+                    "  - `existing', `nil'\n  - `numbered', `t'\n"
+                  + hint());
     EXPECT_EQ(qk::readFile(at("b")), "B");
 }
 
@@ -265,10 +263,13 @@ TEST_F(Install, ModesAreComputedFromZero)
         unsigned fileMode;
         unsigned dirMode;
     } cases[] = {
-        { {}, 0755, 0755 }, { { "-m", "644" }, 0644, 0644 }, { { "-m", "u+x" }, 0100, 0100 },
-        { { "--mode=a=rx,u+w" }, 0755, 0755 }, { { "-m", "+X" }, 0, 0111 },
-        { { "-m", "4755" }, 04755, 04755 },
-        { { "-m", "go=", "-m", "600" }, 0600, 0600 }, // the last one wins
+        {{}, 0755, 0755},
+        {{"-m", "644"}, 0644, 0644},
+        {{"-m", "u+x"}, 0100, 0100},
+        {{"--mode=a=rx,u+w"}, 0755, 0755},
+        {{"-m", "+X"}, 0, 0111},
+        {{"-m", "4755"}, 04755, 04755},
+        {{"-m", "go=", "-m", "600"}, 0600, 0600}, // the last one wins
     };
     file("a", "A");
     for (const auto &c : cases) {
@@ -276,13 +277,13 @@ TEST_F(Install, ModesAreComputedFromZero)
         unlink(at("f").c_str());
         rmdir(at("d").c_str());
         auto args = c.mode;
-        args.insert(args.end(), { "a", "f" });
+        args.insert(args.end(), {"a", "f"});
         auto r = install(args);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(modeOf(at("f")), c.fileMode);
         args = c.mode;
-        args.insert(args.end(), { "-d", "d" });
+        args.insert(args.end(), {"-d", "d"});
         r = install(args);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
@@ -296,10 +297,10 @@ TEST_F(Install, ExistingDirectoryGetsModeAndOwner)
         GTEST_SKIP() << "changing owners needs root";
     }
     dir("e", 0700);
-    auto r = install({ "-d", "e" });
+    auto r = install({"-d", "e"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(modeOf(at("e")), 0755u);
-    r = install({ "-d", "-o", "123", "-g", "456", "-m", "750", "e" });
+    r = install({"-d", "-o", "123", "-g", "456", "-m", "750", "e"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(lstatOf(at("e")).st_uid, 123u);
@@ -318,21 +319,20 @@ TEST_F(Install, NumericOwnersAndGroups)
         uid_t uid;
         gid_t gid;
     } cases[] = {
-        { { "-o", "0x10" }, 16, 0 },
-        { { "-o", "12abc" }, 12, 0 }, // trailing characters are ignored
-        { { "-o", " 010" }, 8, 0 },
-        { { "--owner=77", "--group=0X20" }, 77, 32 },
-        { { "-g", "4294967294" }, 0, 4294967294u },
-        { { "-o", "3000000000", "-g", "2147483648" }, 3000000000u, 2147483648u },
+        {{"-o", "0x10"}, 16, 0},
+        {{"-o", "12abc"}, 12, 0}, // trailing characters are ignored
+        {{"-o", " 010"}, 8, 0},
+        {{"--owner=77", "--group=0X20"}, 77, 32},
+        {{"-g", "4294967294"}, 0, 4294967294u},
+        {{"-o", "3000000000", "-g", "2147483648"}, 3000000000u, 2147483648u},
     };
     file("a", "A");
     for (const auto &c : cases) {
         SCOPED_TRACE(joined(c.args));
-        for (bool dirForm : { false, true }) {
+        for (bool dirForm : {false, true}) {
             auto args = c.args;
-            const std::vector<std::string> operands = dirForm
-                ? std::vector<std::string> { "-d", "d" }
-                : std::vector<std::string> { "a", "f" };
+            const std::vector<std::string> operands = dirForm ? std::vector<std::string> {"-d", "d"}
+                                                              : std::vector<std::string> {"a", "f"};
             args.insert(args.end(), operands.begin(), operands.end());
             auto r = install(args);
             EXPECT_EQ(r.status, 0);
@@ -356,7 +356,7 @@ TEST_F(Install, NamedOwnerAndGroupFromTheDatabases)
     qk::RunOptions o;
     // The account exists only in the child's private view of /etc; its name
     // looks like a number to show that the database wins.
-    o.overlays = { "/etc" };
+    o.overlays = {"/etc"};
     o.prepare = [] {
         FILE *pw = fopen("/etc/passwd", "a");
         FILE *gr = fopen("/etc/group", "a");
@@ -365,13 +365,13 @@ TEST_F(Install, NamedOwnerAndGroupFromTheDatabases)
             _exit(127);
         }
     };
-    auto r = install({ "-o", "0x10", "-g", "qkgroup", "a", "f" }, o);
+    auto r = install({"-o", "0x10", "-g", "qkgroup", "a", "f"}, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(lstatOf(at("f")).st_uid, 4321u);
     EXPECT_EQ(lstatOf(at("f")).st_gid, 4323u);
 
-    r = install({ "-d", "-o", "0x10", "-g", "qkgroup", "-v", "newdir" }, o);
+    r = install({"-d", "-o", "0x10", "-g", "qkgroup", "-v", "newdir"}, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, msg("creating directory `newdir'"));
     EXPECT_EQ(lstatOf(at("newdir")).st_uid, 4321u);
@@ -387,10 +387,10 @@ TEST_F(Install, OwnerChangeRefusedToUnprivilegedUser)
     file("a", "A");
     qk::RunOptions o;
     o.dropPrivileges = true;
-    auto r = install({ "-o", "0", "a", "w/f" }, o);
+    auto r = install({"-o", "0", "a", "w/f"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot change ownership of `w/f': Operation not permitted"));
-    r = install({ "-d", "-o", "0", "w/d" }, o);
+    r = install({"-d", "-o", "0", "w/d"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot change owner and permissions of `w/d': Operation not permitted"));
     // made without group and others access before the owner change failed
@@ -403,11 +403,11 @@ TEST_F(Install, SetGroupIdInheritedByNewDirectories)
     if (!(lstatOf(at("sg")).st_mode & S_ISGID)) {
         GTEST_SKIP() << "the file system drops the set-group-id bit";
     }
-    auto r = install({ "-d", "sg/plain", "sg/a/b" });
+    auto r = install({"-d", "sg/plain", "sg/a/b"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(modeOf(at("sg/plain")), 0755u); // the default mode bits clear it
     EXPECT_EQ(modeOf(at("sg/a/b")), 0755u);
-    r = install({ "-d", "-m", "755", "sg/kept" });
+    r = install({"-d", "-m", "755", "sg/kept"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(modeOf(at("sg/kept")), 02755u); // 755 leaves the set-id bits alone
 }
@@ -425,60 +425,88 @@ TEST_F(Install, SameFileCases)
         std::string err;
         std::function<void(Install &)> check;
     } cases[] = {
-        { "onto itself", [](Install &) {}, { "a", "a" }, 1, msg("`a' and `a' are the same file"),
-            [](Install &t) { EXPECT_EQ(qk::readFile(t.at("a")), "A"); } },
-        { "onto itself with backups", [](Install &) {}, { "-b", "a", "./a" }, 1,
-            msg("`a' and `./a' are the same file"),
-            [](Install &t) { EXPECT_FALSE(exists(t.at("a~"))); } },
-        { "onto a second hard link",
-            [](Install &t) { ASSERT_EQ(link(t.at("a").c_str(), t.at("h").c_str()), 0); },
-            { "a", "h" }, 0, "",
-            [](Install &t) {
-                EXPECT_NE(lstatOf(t.at("h")).st_ino, lstatOf(t.at("a")).st_ino);
-                EXPECT_EQ(qk::readFile(t.at("h")), "A");
-                EXPECT_EQ(lstatOf(t.at("a")).st_nlink, 1u);
-            } },
-        { "onto a second hard link with backups",
-            [](Install &t) { ASSERT_EQ(link(t.at("a").c_str(), t.at("h").c_str()), 0); },
-            { "-b", "a", "h" }, 0, "",
-            [](Install &t) {
-                EXPECT_EQ(lstatOf(t.at("h~")).st_ino, lstatOf(t.at("a")).st_ino);
-                EXPECT_NE(lstatOf(t.at("h")).st_ino, lstatOf(t.at("a")).st_ino);
-            } },
-        { "link onto its target", [](Install &t) { t.symlinkTo("a", "l"); }, { "l", "a" }, 1,
-            msg("`l' and `a' are the same file"),
-            [](Install &t) { EXPECT_EQ(qk::readFile(t.at("a")), "A"); } },
-        { "link onto its target with backups", [](Install &t) { t.symlinkTo("a", "l"); },
-            { "--backup=numbered", "l", "a" }, 1, msg("`l' and `a' are the same file"),
-            [](Install &t) { EXPECT_FALSE(exists(t.at("a.~1~"))); } },
-        { "onto a link to the source", [](Install &t) { t.symlinkTo("a", "l"); }, { "a", "l" }, 0,
-            "",
-            [](Install &t) {
-                EXPECT_TRUE(S_ISREG(lstatOf(t.at("l")).st_mode));
-                EXPECT_EQ(qk::readFile(t.at("l")), "A");
-            } },
-        { "onto a link to the source with backups", [](Install &t) { t.symlinkTo("a", "l"); },
-            { "-b", "a", "l" }, 0, "",
-            [](Install &t) {
-                EXPECT_TRUE(S_ISREG(lstatOf(t.at("l")).st_mode));
-                EXPECT_TRUE(S_ISLNK(lstatOf(t.at("l~")).st_mode));
-            } },
-        { "two links to one file",
-            [](Install &t) {
-                t.symlinkTo("a", "l1");
-                t.symlinkTo("a", "l2");
-            },
-            { "l1", "l2" }, 0, "",
-            [](Install &t) {
-                EXPECT_TRUE(S_ISREG(lstatOf(t.at("l2")).st_mode));
-                EXPECT_EQ(qk::readFile(t.at("a")), "A");
-            } },
-        { "onto a dangling link", [](Install &t) { t.symlinkTo("nowhere", "l"); }, { "a", "l" }, 1,
-            msg("cannot create regular file `l': File exists"),
-            [](Install &t) {
-                EXPECT_TRUE(S_ISLNK(lstatOf(t.at("l")).st_mode));
-                EXPECT_FALSE(exists(t.at("nowhere")));
-            } },
+        {"onto itself",
+         [](Install &) {},
+         {"a", "a"},
+         1,
+         msg("`a' and `a' are the same file"),
+         [](Install &t) { EXPECT_EQ(qk::readFile(t.at("a")), "A"); }},
+        {"onto itself with backups",
+         [](Install &) {},
+         {"-b", "a", "./a"},
+         1,
+         msg("`a' and `./a' are the same file"),
+         [](Install &t) { EXPECT_FALSE(exists(t.at("a~"))); }},
+        {"onto a second hard link",
+         [](Install &t) { ASSERT_EQ(link(t.at("a").c_str(), t.at("h").c_str()), 0); },
+         {"a", "h"},
+         0,
+         "",
+         [](Install &t) {
+             EXPECT_NE(lstatOf(t.at("h")).st_ino, lstatOf(t.at("a")).st_ino);
+             EXPECT_EQ(qk::readFile(t.at("h")), "A");
+             EXPECT_EQ(lstatOf(t.at("a")).st_nlink, 1u);
+         }},
+        {"onto a second hard link with backups",
+         [](Install &t) { ASSERT_EQ(link(t.at("a").c_str(), t.at("h").c_str()), 0); },
+         {"-b", "a", "h"},
+         0,
+         "",
+         [](Install &t) {
+             EXPECT_EQ(lstatOf(t.at("h~")).st_ino, lstatOf(t.at("a")).st_ino);
+             EXPECT_NE(lstatOf(t.at("h")).st_ino, lstatOf(t.at("a")).st_ino);
+         }},
+        {"link onto its target",
+         [](Install &t) { t.symlinkTo("a", "l"); },
+         {"l", "a"},
+         1,
+         msg("`l' and `a' are the same file"),
+         [](Install &t) { EXPECT_EQ(qk::readFile(t.at("a")), "A"); }},
+        {"link onto its target with backups",
+         [](Install &t) { t.symlinkTo("a", "l"); },
+         {"--backup=numbered", "l", "a"},
+         1,
+         msg("`l' and `a' are the same file"),
+         [](Install &t) { EXPECT_FALSE(exists(t.at("a.~1~"))); }},
+        {"onto a link to the source",
+         [](Install &t) { t.symlinkTo("a", "l"); },
+         {"a", "l"},
+         0,
+         "",
+         [](Install &t) {
+             EXPECT_TRUE(S_ISREG(lstatOf(t.at("l")).st_mode));
+             EXPECT_EQ(qk::readFile(t.at("l")), "A");
+         }},
+        {"onto a link to the source with backups",
+         [](Install &t) { t.symlinkTo("a", "l"); },
+         {"-b", "a", "l"},
+         0,
+         "",
+         [](Install &t) {
+             EXPECT_TRUE(S_ISREG(lstatOf(t.at("l")).st_mode));
+             EXPECT_TRUE(S_ISLNK(lstatOf(t.at("l~")).st_mode));
+         }},
+        {"two links to one file",
+         [](Install &t) {
+             t.symlinkTo("a", "l1");
+             t.symlinkTo("a", "l2");
+         },
+         {"l1", "l2"},
+         0,
+         "",
+         [](Install &t) {
+             EXPECT_TRUE(S_ISREG(lstatOf(t.at("l2")).st_mode));
+             EXPECT_EQ(qk::readFile(t.at("a")), "A");
+         }},
+        {"onto a dangling link",
+         [](Install &t) { t.symlinkTo("nowhere", "l"); },
+         {"a", "l"},
+         1,
+         msg("cannot create regular file `l': File exists"),
+         [](Install &t) {
+             EXPECT_TRUE(S_ISLNK(lstatOf(t.at("l")).st_mode));
+             EXPECT_FALSE(exists(t.at("nowhere")));
+         }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -499,17 +527,17 @@ TEST_F(Install, DirectoriesAreNeitherSourcesNorOverwritten)
     dir("d");
     dir("t");
     dir("t/a");
-    auto r = install({ "d", "new" });
+    auto r = install({"d", "new"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("omitting directory `d'"));
-    r = install({ "d", "a", "t/a" });
+    r = install({"d", "a", "t/a"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("omitting directory `d'"));
     EXPECT_EQ(qk::readFile(at("t/a/a")), "A"); // the next operand is still installed
-    r = install({ "a", "t" });
+    r = install({"a", "t"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot overwrite directory `t/a' with non-directory"));
-    r = install({ "-T", "a", "t" });
+    r = install({"-T", "a", "t"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot overwrite directory `t' with non-directory"));
 }
@@ -521,18 +549,18 @@ TEST_F(Install, JustCreatedDestinationIsNotOverwritten)
     dir("dir");
     file("p/f", "first");
     file("q/f", "second");
-    auto r = install({ "p/f", "q/f", "dir" });
+    auto r = install({"p/f", "q/f", "dir"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("will not overwrite just-created `dir/f' with `q/f'"));
     EXPECT_EQ(qk::readFile(at("dir/f")), "first");
 
-    r = install({ "-b", "-t", "dir", "p/f", "q/f" }); // simple backups do not help
+    r = install({"-b", "-t", "dir", "p/f", "q/f"}); // simple backups do not help
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("will not overwrite just-created `dir/f' with `q/f'"));
 
     unlink(at("dir/f").c_str());
     unlink(at("dir/f~").c_str());
-    r = install({ "--backup=numbered", "p/f", "q/f", "dir" });
+    r = install({"--backup=numbered", "p/f", "q/f", "dir"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(qk::readFile(at("dir/f")), "second");
@@ -543,12 +571,12 @@ TEST_F(Install, SpecialFilesBecomeRegularFiles)
 {
     qk::RunOptions o;
     o.input = "piped data";
-    auto r = install({ "/dev/stdin", "piped" }, o);
+    auto r = install({"/dev/stdin", "piped"}, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(S_ISREG(lstatOf(at("piped")).st_mode));
     EXPECT_EQ(qk::readFile(at("piped")), "piped data");
-    r = install({ "/dev/null", "empty" });
+    r = install({"/dev/null", "empty"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(S_ISREG(lstatOf(at("empty")).st_mode));
     EXPECT_EQ(lstatOf(at("empty")).st_size, 0);
@@ -565,21 +593,22 @@ TEST_F(Install, BackupKindsAndSuffixes)
         std::vector<std::string> present; // old backups there before the run
         std::string backup; // expected name, "" for none
     } cases[] = {
-        { { "-b" }, {}, {}, "b~" },
-        { { "--backup" }, { { "VERSION_CONTROL", "numbered" } }, {}, "b.~1~" },
-        { { "--backup" }, { { "VERSION_CONTROL", "" } }, {}, "b~" },
-        { { "--backup=t" }, {}, { "b.~1~", "b.~9~" }, "b.~10~" },
-        { { "--backup=nil" }, {}, { "b.~3~" }, "b.~4~" },
-        { { "--backup=existing" }, {}, { "b.~01~", "c.~5~" }, "b~" },
-        { { "--backup=never" }, {}, {}, "b~" },
-        { { "--backup=simple", "-S", ".old" }, {}, {}, "b.old" },
-        { { "-b" }, { { "SIMPLE_BACKUP_SUFFIX", ".bak" } }, {}, "b.bak" },
-        { { "-S", ".orig", "-b" }, { { "SIMPLE_BACKUP_SUFFIX", ".bak" } }, {}, "b.orig" },
-        { { "-S", ".old" }, {}, {}, "b.old" }, // -S alone turns backups on
-        { { "-S", ".old" }, { { "VERSION_CONTROL", "t" } }, {}, "b.~1~" },
-        { { "--backup=numbered", "-b" }, {}, {}, "b.~1~" }, // a later -b keeps the CONTROL
-        { { "--backup=off" }, {}, {}, "" }, { { "--backup=none", "-S", ".x" }, {}, {}, "" },
-        { {}, { { "VERSION_CONTROL", "numbered" } }, {}, "" }, // no backups asked for
+        {{"-b"}, {}, {}, "b~"},
+        {{"--backup"}, {{"VERSION_CONTROL", "numbered"}}, {}, "b.~1~"},
+        {{"--backup"}, {{"VERSION_CONTROL", ""}}, {}, "b~"},
+        {{"--backup=t"}, {}, {"b.~1~", "b.~9~"}, "b.~10~"},
+        {{"--backup=nil"}, {}, {"b.~3~"}, "b.~4~"},
+        {{"--backup=existing"}, {}, {"b.~01~", "c.~5~"}, "b~"},
+        {{"--backup=never"}, {}, {}, "b~"},
+        {{"--backup=simple", "-S", ".old"}, {}, {}, "b.old"},
+        {{"-b"}, {{"SIMPLE_BACKUP_SUFFIX", ".bak"}}, {}, "b.bak"},
+        {{"-S", ".orig", "-b"}, {{"SIMPLE_BACKUP_SUFFIX", ".bak"}}, {}, "b.orig"},
+        {{"-S", ".old"}, {}, {}, "b.old"}, // -S alone turns backups on
+        {{"-S", ".old"}, {{"VERSION_CONTROL", "t"}}, {}, "b.~1~"},
+        {{"--backup=numbered", "-b"}, {}, {}, "b.~1~"}, // a later -b keeps the CONTROL
+        {{"--backup=off"}, {}, {}, ""},
+        {{"--backup=none", "-S", ".x"}, {}, {}, ""},
+        {{}, {{"VERSION_CONTROL", "numbered"}}, {}, ""}, // no backups asked for
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(joined(c.args));
@@ -592,7 +621,7 @@ TEST_F(Install, BackupKindsAndSuffixes)
         qk::RunOptions o;
         o.env = c.env;
         auto args = c.args;
-        args.insert(args.end(), { "a", "b" });
+        args.insert(args.end(), {"a", "b"});
         auto r = install(args, o);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
@@ -600,7 +629,7 @@ TEST_F(Install, BackupKindsAndSuffixes)
         if (!c.backup.empty()) {
             EXPECT_EQ(qk::readFile(at(c.backup)), "old");
         }
-        for (const char *other : { "b~", "b.old", "b.bak", "b.orig", "b.~1~", "b.x" }) {
+        for (const char *other : {"b~", "b.old", "b.bak", "b.orig", "b.~1~", "b.x"}) {
             if (c.backup != other
                 && std::find(c.present.begin(), c.present.end(), other) == c.present.end()) {
                 EXPECT_FALSE(exists(at(other))) << other;
@@ -613,7 +642,7 @@ TEST_F(Install, BackupOntoTheSourceIsRefused)
 {
     file("b", "old");
     file("b~", "source");
-    auto r = install({ "-b", "b~", "b" });
+    auto r = install({"-b", "b~", "b"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("backing up `b' would destroy source;  `b~' not copied"));
     EXPECT_EQ(qk::readFile(at("b")), "old");
@@ -630,7 +659,7 @@ TEST_F(Install, FailedCopyPutsTheBackupBack)
     ASSERT_EQ(chown(at("d/b").c_str(), 65534, 65534), 0);
     qk::RunOptions o;
     o.dropPrivileges = true;
-    auto r = install({ "-b", "-v", "secret", "d/b" }, o);
+    auto r = install({"-b", "-v", "secret", "d/b"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "`secret' -> `d/b' (backup: `d/b~')\n`d/b~' -> `d/b' (unbackup)\n");
     EXPECT_EQ(r.err, msg("cannot open `secret' for reading: Permission denied"));
@@ -648,15 +677,17 @@ TEST_F(Install, VerboseLines)
         std::string out;
         std::string err;
     } cases[] = {
-        { { "-v", "a", "new" }, "`a' -> `new'\n", "" },
-        { { "-v", "a", "old" }, "removed `old'\n`a' -> `old'\n", "" },
-        { { "--verbose", "-b", "a", "old" }, "`a' -> `old' (backup: `old~')\n", "" },
-        { { "-v", "-D", "a", "x/y/z" }, "`a' -> `x/y/z'\n",
-            msg("creating directory `x'") + msg("creating directory `x/y'") },
-        { { "-v", "-d", "p/q/r" }, "",
-            msg("creating directory `p'") + msg("creating directory `p/q'")
-                + msg("creating directory `p/q/r'") },
-        { { "-v", "-d", "old_dir" }, "", "" }, // nothing made, nothing said
+        {{"-v", "a", "new"}, "`a' -> `new'\n", ""},
+        {{"-v", "a", "old"}, "removed `old'\n`a' -> `old'\n", ""},
+        {{"--verbose", "-b", "a", "old"}, "`a' -> `old' (backup: `old~')\n", ""},
+        {{"-v", "-D", "a", "x/y/z"},
+         "`a' -> `x/y/z'\n",
+         msg("creating directory `x'") + msg("creating directory `x/y'")},
+        {{"-v", "-d", "p/q/r"},
+         "",
+         msg("creating directory `p'") + msg("creating directory `p/q'")
+             + msg("creating directory `p/q/r'")},
+        {{"-v", "-d", "old_dir"}, "", ""}, // nothing made, nothing said
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(joined(c.args));
@@ -682,12 +713,12 @@ TEST_F(Install, LeadingDirectoriesOfTheDestination)
         std::string dest;
         std::vector<std::string> dirs;
     } cases[] = {
-        { { "-D", "a", "x/y/z" }, "x/y/z", { "x", "x/y" } },
-        { { "-D", "a", "./p/../q//f" }, "q/f", { "p", "q" } },
-        { { "-D", "-m", "600", "-o", "0", "a", "m/n/f" }, "m/n/f", { "m", "m/n" } },
-        { { "-D", at("a"), at("abs/dir/f") }, "abs/dir/f", { "abs", "abs/dir" } },
-        { { "-D", "a", "plain" }, "plain", {} },
-        { { "-D", "a", "x/y/again" }, "x/y/again", { "x", "x/y" } }, // existing ones are fine
+        {{"-D", "a", "x/y/z"}, "x/y/z", {"x", "x/y"}},
+        {{"-D", "a", "./p/../q//f"}, "q/f", {"p", "q"}},
+        {{"-D", "-m", "600", "-o", "0", "a", "m/n/f"}, "m/n/f", {"m", "m/n"}},
+        {{"-D", at("a"), at("abs/dir/f")}, "abs/dir/f", {"abs", "abs/dir"}},
+        {{"-D", "a", "plain"}, "plain", {}},
+        {{"-D", "a", "x/y/again"}, "x/y/again", {"x", "x/y"}}, // existing ones are fine
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(joined(c.args));
@@ -712,12 +743,11 @@ TEST_F(Install, LeadingDirectoryFailures)
         std::vector<std::string> args;
         std::string err;
     } cases[] = {
-        { { "-D", "a", "f/g" },
-            msg("accessing `f/g': Not a directory") }, // the form is chosen first
-        { { "-D", "-T", "a", "f/g/h" }, msg("cannot create directory `f/g/h': Not a directory") },
-        { { "-D", "missing", "n/o" }, msg("cannot stat `missing': No such file or directory") },
-        { { "-d", "f" }, msg("cannot create directory `f': File exists") },
-        { { "-d", "f/sub", "ok" }, msg("cannot create directory `f/sub': Not a directory") },
+        {{"-D", "a", "f/g"}, msg("accessing `f/g': Not a directory")}, // the form is chosen first
+        {{"-D", "-T", "a", "f/g/h"}, msg("cannot create directory `f/g/h': Not a directory")},
+        {{"-D", "missing", "n/o"}, msg("cannot stat `missing': No such file or directory")},
+        {{"-d", "f"}, msg("cannot create directory `f': File exists")},
+        {{"-d", "f/sub", "ok"}, msg("cannot create directory `f/sub': Not a directory")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(joined(c.args));
@@ -740,28 +770,28 @@ TEST_F(Install, UnreadableWorkingDirectoryUsesAChild)
     qk::RunOptions o;
     o.dropPrivileges = true;
     o.cwd = at("w");
-    auto r = install({ "-d", "-v", "p/q", at("w/abs"), "r/s" }, o);
+    auto r = install({"-d", "-v", "p/q", at("w/abs"), "r/s"}, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err,
-        msg("creating directory `p'") + msg("creating directory `p/q'")
-            + msg("creating directory `" + at("w/abs") + "'") + msg("creating directory `r'")
-            + msg("creating directory `r/s'"));
-    for (const char *d : { "w/p/q", "w/abs", "w/r/s" }) {
+              msg("creating directory `p'") + msg("creating directory `p/q'")
+                  + msg("creating directory `" + at("w/abs") + "'") + msg("creating directory `r'")
+                  + msg("creating directory `r/s'"));
+    for (const char *d : {"w/p/q", "w/abs", "w/r/s"}) {
         EXPECT_TRUE(S_ISDIR(lstatOf(at(d)).st_mode)) << d;
     }
 
     // the child's failure becomes the status; the parent goes on
-    r = install({ "-d", "blocker/x", "t/u" }, o);
+    r = install({"-d", "blocker/x", "t/u"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot create directory `blocker/x': Not a directory"));
     EXPECT_TRUE(S_ISDIR(lstatOf(at("w/t/u")).st_mode));
 
-    r = install({ "-D", "a", "x/y/f" }, o);
+    r = install({"-D", "a", "x/y/f"}, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(qk::readFile(at("w/x/y/f")), "A");
 
-    r = install({ "-D", "-T", "a", "blocker/y/f" }, o);
+    r = install({"-D", "-T", "a", "blocker/y/f"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot create directory `blocker/y/f': Not a directory"));
 }
@@ -776,7 +806,7 @@ TEST_F(Install, LostWorkingDirectoryFailsLaterRelativeOperands)
     o.cwd = at("w");
     // The first operand takes the search permission from the working
     // directory itself, so that the way back into it is lost.
-    auto r = install({ "-d", "-m", "600", "../w", "sub" }, o);
+    auto r = install({"-d", "-m", "600", "../w", "sub"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot create directory `sub': Permission denied"));
     EXPECT_FALSE(exists(at("sub")));
@@ -810,7 +840,7 @@ TEST_F(InstallStrip, StripRunsOnEachInstalledFile)
     file("a", "A");
     file("b", "B");
     dir("dir");
-    auto r = install({ "-s", "-m", "644", "a", "b", "dir" }, withFakePath());
+    auto r = install({"-s", "-m", "644", "a", "b", "dir"}, withFakePath());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(qk::readFile(at("dir/a")), "A stripped");
@@ -824,10 +854,10 @@ TEST_F(InstallStrip, StripIsGivenTheNameAsAFileNotAnOption)
     file("a", "A");
     auto o = withFakePath();
     o.env["STRIP_LOG"] = at("log");
-    auto r = install({ "-s", "--", "a", "-x" }, o);
+    auto r = install({"-s", "--", "a", "-x"}, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    r = install({ "-s", "a", "b" }, o);
+    r = install({"-s", "a", "b"}, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(qk::readFile(at("log")), "./-x\nb\n");
     EXPECT_EQ(qk::readFile(at("-x")), "A");
@@ -839,7 +869,7 @@ TEST_F(InstallStrip, FailingStripEndsTheRun)
     file("a", "A");
     file("b", "B");
     dir("dir");
-    auto r = install({ "-s", "a", "b", "dir" }, withFakePath());
+    auto r = install({"-s", "a", "b", "dir"}, withFakePath());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("strip process terminated abnormally"));
     EXPECT_TRUE(exists(at("dir/a")));
@@ -849,19 +879,19 @@ TEST_F(InstallStrip, FailingStripEndsTheRun)
 TEST_F(InstallStrip, MissingStripEndsTheRun)
 {
     file("a", "A");
-    auto r = install({ "-s", "-v", "a", "b" }, withFakePath());
+    auto r = install({"-s", "-v", "a", "b"}, withFakePath());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "`a' -> `b'\n"); // written once, not again by the child
     EXPECT_EQ(r.err,
-        msg("cannot run strip: No such file or directory")
-            + msg("strip process terminated abnormally"));
+              msg("cannot run strip: No such file or directory")
+                  + msg("strip process terminated abnormally"));
 }
 
 TEST_F(InstallStrip, KilledStripEndsTheRun)
 {
     fakeStrip("kill -9 $$\n");
     file("a", "A");
-    auto r = install({ "-s", "a", "b" }, withFakePath());
+    auto r = install({"-s", "a", "b"}, withFakePath());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("strip process terminated abnormally"));
 }
@@ -872,7 +902,7 @@ TEST_F(InstallStrip, InheritedIgnoredChildSignalDoesNotDefeatTheWait)
     file("a", "A");
     auto o = withFakePath();
     o.prepare = [] { signal(SIGCHLD, SIG_IGN); };
-    auto r = install({ "-s", "a", "b" }, o);
+    auto r = install({"-s", "a", "b"}, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(qk::readFile(at("b")), "A stripped");
@@ -882,9 +912,9 @@ TEST_F(InstallStrip, TimesAreSetAgainAfterStrip)
 {
     fakeStrip("printf ' stripped' >> \"$1\"\n");
     file("a", "A");
-    const struct timespec times[2] = { { 1000000000, 111222333 }, { 1100000000, 987654321 } };
+    const struct timespec times[2] = {{1000000000, 111222333}, {1100000000, 987654321}};
     ASSERT_EQ(utimensat(AT_FDCWD, at("a").c_str(), times, 0), 0);
-    auto r = install({ "-p", "-s", "a", "b" }, withFakePath());
+    auto r = install({"-p", "-s", "a", "b"}, withFakePath());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     struct stat st = lstatOf(at("b"));
@@ -898,12 +928,12 @@ TEST_F(InstallStrip, TimesAreSetAgainAfterStrip)
 TEST_F(Install, PreservedTimesKeepMicroseconds)
 {
     file("a", "A");
-    const struct timespec times[2] = { { 1000000000, 111222333 }, { 1100000000, 987654321 } };
+    const struct timespec times[2] = {{1000000000, 111222333}, {1100000000, 987654321}};
     ASSERT_EQ(utimensat(AT_FDCWD, at("a").c_str(), times, 0), 0);
     if (lstatOf(at("a")).st_mtim.tv_nsec != 987654321) {
         GTEST_SKIP() << "the file system does not keep nanoseconds";
     }
-    auto r = install({ "-p", "a", "b" });
+    auto r = install({"-p", "a", "b"});
     EXPECT_EQ(r.status, 0);
     struct stat st = lstatOf(at("b"));
     // times are set with microsecond precision
@@ -912,10 +942,10 @@ TEST_F(Install, PreservedTimesKeepMicroseconds)
     EXPECT_EQ(st.st_mtim.tv_sec, 1100000000);
     EXPECT_EQ(st.st_mtim.tv_nsec, 987654000);
 
-    r = install({ "a", "c" });
+    r = install({"a", "c"});
     EXPECT_NE(lstatOf(at("c")).st_mtim.tv_sec, 1100000000); // only with -p
 
-    r = install({ "-p", "missing", "d" });
+    r = install({"-p", "missing", "d"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("cannot stat `missing': No such file or directory"));
 }
@@ -933,14 +963,14 @@ TEST_F(Install, LargeSparseFilesAndLateTimesSurviveTheCopy)
         ASSERT_EQ(pwrite(fd, data.data(), data.size(), tail), ssize_t(data.size()));
         close(fd);
     }
-    const struct timespec times[2] = { { 4102444800, 0 }, { 4102444801, 0 } };
+    const struct timespec times[2] = {{4102444800, 0}, {4102444801, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, at("a").c_str(), times, 0), 0);
 
     // A million block reads of holes: slow on a loaded machine, so the
     // bound here only guards against a hang.
     qk::RunOptions slow;
     slow.timeoutSeconds = 600;
-    auto r = install({ "-p", "a", "b" }, slow);
+    auto r = install({"-p", "a", "b"}, slow);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     struct stat st = lstatOf(at("b"));
@@ -969,17 +999,19 @@ TEST_F(Install, ControlCharactersAreEscapedInMessages)
         std::string out;
         std::string err;
     } cases[] = {
-        { { "no\nsuch", "x" }, 1, "", msg("cannot stat `no\\nsuch': No such file or directory") },
-        { { "-v", "a\tb", "c\x1b" }, 0, "`a\\tb' -> `c\\033'\n", "" },
-        { { "-v", "-d", "d\r" }, 0, "", msg("creating directory `d\\r'") },
-        { { "-d", "f\x01/x" }, 1, "", msg("cannot create directory `f\\001/x': Not a directory") },
-        { { "-D", "-T", "a\tb", "f\x01/y" }, 1, "",
-            msg("cannot create directory `f\\001/y': Not a directory") },
-        { { "a\tb", "f\x01", "z\n" }, 1, "", msg("target `z\\n' is not a directory") },
-        { { "a\tb", "f\x01" }, 0, "", "" },
-        { { "-t", "f\x01", "a\tb" }, 1, "", msg("target `f\\001' is not a directory") },
-        { { "-m", "\x07", "a\tb", "new" }, 1, "", msg("invalid mode `\\a'") },
-        { { "-o", "\x07", "a\tb", "new" }, 1, "", msg("invalid user `\\a'") },
+        {{"no\nsuch", "x"}, 1, "", msg("cannot stat `no\\nsuch': No such file or directory")},
+        {{"-v", "a\tb", "c\x1b"}, 0, "`a\\tb' -> `c\\033'\n", ""},
+        {{"-v", "-d", "d\r"}, 0, "", msg("creating directory `d\\r'")},
+        {{"-d", "f\x01/x"}, 1, "", msg("cannot create directory `f\\001/x': Not a directory")},
+        {{"-D", "-T", "a\tb", "f\x01/y"},
+         1,
+         "",
+         msg("cannot create directory `f\\001/y': Not a directory")},
+        {{"a\tb", "f\x01", "z\n"}, 1, "", msg("target `z\\n' is not a directory")},
+        {{"a\tb", "f\x01"}, 0, "", ""},
+        {{"-t", "f\x01", "a\tb"}, 1, "", msg("target `f\\001' is not a directory")},
+        {{"-m", "\x07", "a\tb", "new"}, 1, "", msg("invalid mode `\\a'")},
+        {{"-o", "\x07", "a\tb", "new"}, 1, "", msg("invalid user `\\a'")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(joined(c.args));
@@ -1008,7 +1040,7 @@ TEST_F(Install, FullDiskFailsTheFileAndGoesOn)
         }
     };
     // the partial copy fills the disk; an empty file still fits
-    auto r = install({ "-v", "big", "empty", "full" }, o);
+    auto r = install({"-v", "big", "empty", "full"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "`big' -> `full/big'\n`empty' -> `full/empty'\n");
     EXPECT_EQ(r.err, msg("writing `full/big': No space left on device"));
@@ -1024,22 +1056,22 @@ TEST_F(Install, GermanMessagesAndQuotes)
     file("a", "A");
     file("b", "B");
     qk::RunOptions o;
-    o.binds = { { LOCALE_DIR, "/usr/share/locale" } };
+    o.binds = {{LOCALE_DIR, "/usr/share/locale"}};
     o.env["LC_ALL"] = "de_DE.UTF-8";
     auto run = [&](std::vector<std::string> args) {
         args.insert(args.begin(), kInstall);
         o.cwd = root();
         return qk::run(args, o);
     };
-    auto r = run({ "a" });
+    auto r = run({"a"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
-        msg("fehlender Zieldatei-Operand nach „a“") + "„" + kInstall
-            + " --help“ liefert weitere Informationen.\n");
-    r = run({ "-v", "-b", "a", "b" });
+              msg("fehlender Zieldatei-Operand nach „a“") + "„" + kInstall
+                  + " --help“ liefert weitere Informationen.\n");
+    r = run({"-v", "-b", "a", "b"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "„a“ -> „b“ (Sicherung: „b~“)\n");
-    r = run({ "-d", "-v", "n" });
+    r = run({"-d", "-v", "n"});
     EXPECT_EQ(r.err, msg("Verzeichnis „n“ wird angelegt"));
 }
 
@@ -1094,7 +1126,7 @@ TEST_F(Install, HelpText)
           "  simple, never   always make simple backups\n"
           "\n"
           "Report bugs to <quellkit-bugs@lists.quellkit.org>.\n";
-    auto r = install({ "--help", "a", "b" });
+    auto r = install({"--help", "a", "b"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.err, "");
@@ -1103,24 +1135,24 @@ TEST_F(Install, HelpText)
 
 TEST_F(Install, VersionText)
 {
-    auto r = install({ "--version" });
+    auto r = install({"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out,
-        "install (quellkit) 6.9\n"
-        "Copyright (C) 2026 the Quellkit developers.\n"
-        "Licence: GNU General Public License, version 2 or any later version.\n"
-        "You may share and change this program under those terms.\n"
-        "It comes with no warranty of any kind.\n"
-        "\n"
-        "Written by the Quellkit developers.\n");
+              "install (quellkit) 6.9\n"
+              "Copyright (C) 2026 the Quellkit developers.\n"
+              "Licence: GNU General Public License, version 2 or any later version.\n"
+              "You may share and change this program under those terms.\n"
+              "It comes with no warranty of any kind.\n"
+              "\n"
+              "Written by the Quellkit developers.\n");
 }
 
 TEST_F(Install, VersionOnAFullDeviceIsAWriteError)
 {
     qk::RunOptions o;
     o.stdoutPath = "/dev/full";
-    auto r = install({ "--version" }, o);
+    auto r = install({"--version"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("write error: No space left on device"));
 }
@@ -1130,7 +1162,7 @@ TEST_F(Install, VerboseOutputOnAFullDeviceIsAWriteError)
     file("a", "A");
     qk::RunOptions o;
     o.stdoutPath = "/dev/full";
-    auto r = install({ "-v", "a", "b" }, o);
+    auto r = install({"-v", "a", "b"}, o);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, msg("write error: No space left on device"));
     EXPECT_EQ(qk::readFile(at("b")), "A");

@@ -46,7 +46,8 @@ static void tune_allocator(void)
 	for (size_t i = 0; i < sizeof malloc_settings / sizeof malloc_settings[0]; i++) {
 		const char *value = getenv(malloc_settings[i].variable);
 		if (value)
-			(void)mallopt(malloc_settings[i].parameter, saturate_int(strtol(value, NULL, 10)));
+			(void)mallopt(malloc_settings[i].parameter,
+				      saturate_int(strtol(value, NULL, 10)));
 	}
 }
 

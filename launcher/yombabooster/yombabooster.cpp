@@ -90,7 +90,8 @@ bool YombaBooster::warmUp()
     QQmlEngine *engine = view->engine();
 
     // Compiling the file leaves its types in the engine; no object survives.
-    QQmlComponent *component = new QQmlComponent(engine, QUrl::fromLocalFile(s_preloadFile), nullptr);
+    QQmlComponent *component
+        = new QQmlComponent(engine, QUrl::fromLocalFile(s_preloadFile), nullptr);
     if (component->isReady()) {
         QQmlContext *context = new QQmlContext(engine, nullptr);
         QObject *object = component->create(context);
@@ -137,5 +138,4 @@ bool YombaBooster::receiveDataFromInvoker(int socketFd)
 }
 
 void YombaBooster::appNameHook()
-{
-}
+{ }

@@ -25,7 +25,10 @@ public:
     const std::string &workingDirectory() const { return m_workingDirectory; }
 
     void setArguments(const std::vector<std::string> &arguments);
-    void setEnvironment(const std::vector<std::string> &environment) { m_environment = environment; }
+    void setEnvironment(const std::vector<std::string> &environment)
+    {
+        m_environment = environment;
+    }
     void setWorkingDirectory(const std::string &dir) { m_workingDirectory = dir; }
 
 private:

@@ -17,8 +17,7 @@
 
 Booster::Booster()
     : m_appData(new AppData)
-{
-}
+{ }
 
 Booster::~Booster()
 {
@@ -115,8 +114,7 @@ void Booster::notifyDaemon()
         return;
     }
     const char launched = 'L';
-    while (write(m_daemonFd, &launched, 1) < 0 && errno == EINTR) {
-    }
+    while (write(m_daemonFd, &launched, 1) < 0 && errno == EINTR) { }
     (void)close(m_daemonFd);
     m_daemonFd = -1;
 }

@@ -22,8 +22,7 @@ const int ReadTimeoutMs = 10000;
 Connection::Connection(int socketFd, bool testMode)
     : m_fd(socketFd)
     , m_testMode(testMode)
-{
-}
+{ }
 
 Connection::~Connection()
 {
@@ -35,7 +34,7 @@ bool Connection::connected() const
     if (m_fd < 0) {
         return false;
     }
-    pollfd p = { m_fd, POLLIN | POLLRDHUP, 0 };
+    pollfd p = {m_fd, POLLIN | POLLRDHUP, 0};
     if (poll(&p, 1, 0) < 0) {
         return false;
     }
@@ -58,7 +57,7 @@ bool Connection::readFully(void *buffer, size_t size)
 {
     char *p = static_cast<char *>(buffer);
     while (size > 0) {
-        pollfd pfd = { m_fd, POLLIN, 0 };
+        pollfd pfd = {m_fd, POLLIN, 0};
         const int r = poll(&pfd, 1, ReadTimeoutMs);
         if (r < 0 && errno == EINTR) {
             continue;

@@ -50,7 +50,8 @@ long long monotonicMs()
     return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
 }
 
-struct Plugin {
+struct Plugin
+{
     std::string path;
     Booster *(*create)();
     char type;
@@ -59,7 +60,8 @@ struct Plugin {
     bool failed = false;
 };
 
-struct Child {
+struct Child
+{
     pid_t pid;
     size_t plugin;
     int pipeFd;
@@ -67,7 +69,8 @@ struct Child {
     bool launched;
 };
 
-struct Options {
+struct Options
+{
     std::vector<std::string> boosters;
     int readyFd = -1;
     bool bootMode = false;
@@ -114,7 +117,7 @@ void printUsage()
            "applications that invokers ask for in them. With --ready-fd, writes\n"
            "\"ready TYPE PID\" to FD whenever a booster is ready and \"failed TYPE\"\n"
            "when a booster died at start and its socket is given up.\n",
-        BoosterDir);
+           BoosterDir);
 }
 
 std::vector<std::string> defaultBoosters()
@@ -177,8 +180,7 @@ public:
         , m_argv(argv)
         , m_bootMode(bootMode)
         , m_readyFd(readyFd)
-    {
-    }
+    { }
 
     int exec(const std::vector<std::string> &paths);
 
@@ -243,9 +245,9 @@ int Daemon::exec(const std::vector<std::string> &paths)
     }
     for (;;) {
         std::vector<pollfd> fds;
-        fds.push_back({ m_signalFd, POLLIN, 0 });
+        fds.push_back({m_signalFd, POLLIN, 0});
         for (const Child &c : m_children) {
-            fds.push_back({ c.pipeFd, POLLIN, 0 });
+            fds.push_back({c.pipeFd, POLLIN, 0});
         }
         if (poll(fds.data(), fds.size(), msUntilNextSpawn()) < 0) {
             if (errno == EINTR) {
@@ -278,7 +280,8 @@ int Daemon::exec(const std::vector<std::string> &paths)
                 }
             }
         }
-        m_children.erase(std::remove_if(m_children.begin(), m_children.end(),
+        m_children.erase(std::remove_if(m_children.begin(),
+                                        m_children.end(),
                                         [](const Child &c) { return c.pipeFd < 0; }),
                          m_children.end());
         spawnDue();
@@ -333,7 +336,7 @@ void Daemon::spawn(size_t plugin)
         runBooster(plugin, fds[1]);
     }
     (void)close(fds[1]);
-    m_children.push_back({ pid, plugin, fds[0], time(nullptr), false });
+    m_children.push_back({pid, plugin, fds[0], time(nullptr), false});
     Logger::logDebug("ferrund: booster %c started, pid %d", m_plugins[plugin].type, int(pid));
 }
 
@@ -376,14 +379,16 @@ void Daemon::handleChildMessage(Child &child)
         return;
     }
     if (n == 1 && message == 'R') {
-        Logger::logDebug("ferrund: booster %c ready, pid %d", m_plugins[child.plugin].type, int(child.pid));
+        Logger::logDebug(
+            "ferrund: booster %c ready, pid %d", m_plugins[child.plugin].type, int(child.pid));
         report("ready %c %d\n", m_plugins[child.plugin].type, int(child.pid));
         return;
     }
     if (n == 1 && message == 'L') {
         child.launched = true;
         Logger::logDebug("ferrund: booster %c launched an application, pid %d",
-                         m_plugins[child.plugin].type, int(child.pid));
+                         m_plugins[child.plugin].type,
+                         int(child.pid));
         (void)close(child.pipeFd);
         child.pipeFd = -1;
         m_pendingSpawns.emplace_back(monotonicMs() + RespawnDelayMs, child.plugin);
@@ -432,8 +437,7 @@ void Daemon::report(const char *format, ...)
 void Daemon::reap()
 {
     int status;
-    while (waitpid(-1, &status, WNOHANG) > 0) {
-    }
+    while (waitpid(-1, &status, WNOHANG) > 0) { }
 }
 
 void Daemon::stop()
@@ -474,7 +478,8 @@ int main(int argc, char **argv)
         Logger::logError("ferrund: cannot export the launcher classes: %s", dlerror());
         return 1;
     }
-    const std::vector<std::string> paths = options.boosters.empty() ? defaultBoosters() : options.boosters;
+    const std::vector<std::string> paths
+        = options.boosters.empty() ? defaultBoosters() : options.boosters;
     if (options.readyFd >= 0) {
         (void)fcntl(options.readyFd, F_SETFD, FD_CLOEXEC);
         // The reports must not end the daemon when their reader is gone.

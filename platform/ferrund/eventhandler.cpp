@@ -15,8 +15,7 @@ const int IdleTimeoutMs = 10000;
 
 EventHandler::EventHandler(Booster *parent)
     : m_parent(parent)
-{
-}
+{ }
 
 EventHandler::~EventHandler() = default;
 
@@ -27,8 +26,8 @@ void EventHandler::runEventLoop()
         return;
     }
     pollfd fds[2] = {
-        { connection->fd(), POLLIN | POLLRDHUP, 0 },
-        { m_parent->daemonFd(), 0, 0 }, // write end: reports POLLERR once the daemon is gone
+        {connection->fd(), POLLIN | POLLRDHUP, 0},
+        {m_parent->daemonFd(), 0, 0}, // write end: reports POLLERR once the daemon is gone
     };
     const nfds_t count = fds[1].fd >= 0 ? 2 : 1;
     for (;;) {

@@ -41,7 +41,8 @@ qk::RunResult probeWith(Board board, const std::string &content, const std::stri
     return qk::run(argv, o);
 }
 
-class Platik : public ::testing::Test {
+class Platik : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -57,7 +58,8 @@ const char readMessage[] = "Unable to read from /etc/platik.\n";
 TEST_F(Platik, FirstLineOrAMessage)
 {
     const std::string longLine(300, 'b');
-    const struct {
+    const struct
+    {
         const char *what;
         Board board;
         std::string content;
@@ -68,7 +70,11 @@ TEST_F(Platik, FirstLineOrAMessage)
         {"no final newline", Board::Content, "snowboard-a1", "[snowboard-a1]\n", ""},
         {"second line ignored", Board::Content, "one\ntwo\n", "[one\n]\n", ""},
         {"empty first line", Board::Content, "\nname\n", "[\n]\n", ""},
-        {"long first line", Board::Content, longLine + "\n", "[" + longLine.substr(0, 255) + "]\n", ""},
+        {"long first line",
+         Board::Content,
+         longLine + "\n",
+         "[" + longLine.substr(0, 255) + "]\n",
+         ""},
         {"empty file", Board::Content, "", "null\n", readMessage},
         {"missing file", Board::Missing, "", "null\n", openMessage},
         {"unreadable file", Board::Unreadable, "secret\n", "null\n", openMessage},
@@ -132,8 +138,15 @@ TEST_F(Platik, NothingLeakedUnderValgrind)
                 fclose(f);
             }
         };
-        auto r = qk::run({"valgrind", "-q", "--leak-check=full", "--errors-for-leak-kinds=all",
-                          "--track-fds=yes", "--error-exitcode=3", PROBE_PATH, "repeat", "3"},
+        auto r = qk::run({"valgrind",
+                          "-q",
+                          "--leak-check=full",
+                          "--errors-for-leak-kinds=all",
+                          "--track-fds=yes",
+                          "--error-exitcode=3",
+                          PROBE_PATH,
+                          "repeat",
+                          "3"},
                          o);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err.find("Open file descriptor"), std::string::npos) << r.err;

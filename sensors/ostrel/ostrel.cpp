@@ -23,7 +23,8 @@ SteAccelAdaptor::SteAccelAdaptor(const QString &id)
     introduceAvailableInterval(DataRange(50, 1000, 0));
 
     Config *config = Config::configuration();
-    const QByteArray rangePath = config->value(QStringLiteral("accelerometer/range_path")).toByteArray();
+    const QByteArray rangePath
+        = config->value(QStringLiteral("accelerometer/range_path")).toByteArray();
     rangeMode = config->value(QStringLiteral("accelerometer/range_mode")).toByteArray();
     if (!rangePath.isEmpty()) {
         (void)writeToFile(rangePath, rangeMode);

@@ -17,7 +17,8 @@ void OstrelPlugin::Register(Loader &l)
     // The record's source and line are fixed: the daemon's log filters match
     // them.
     MavridLogger(__PRETTY_FUNCTION__, "ostrelplugin", 8, MavridLogInfo) << "registering ostrel";
-    SensorManager::instance().registerDeviceAdaptor<SteAccelAdaptor>(QStringLiteral("accelerometeradaptor"));
+    SensorManager::instance().registerDeviceAdaptor<SteAccelAdaptor>(
+        QStringLiteral("accelerometeradaptor"));
 }
 
 extern "C" {

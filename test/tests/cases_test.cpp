@@ -21,7 +21,8 @@
 
 namespace {
 
-struct Case {
+struct Case
+{
     std::vector<std::string> words;
     int status;
     std::string message; // after "PROGRAM: ", without the newline
@@ -38,7 +39,8 @@ std::string describe(const std::vector<std::string> &words)
 
 // Files of every type and mode the unary tests tell apart. A word "@name"
 // stands for the file name in the fixture directory.
-class Fixture {
+class Fixture
+{
 public:
     Fixture()
     {
@@ -132,7 +134,8 @@ private:
     qk::TempDir dir;
 };
 
-class TestCases : public ::testing::Test {
+class TestCases : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite() { fixture = new Fixture; }
     static void TearDownTestSuite()
@@ -151,7 +154,8 @@ protected:
             qk::RunOptions options = base;
             options.env.emplace("LC_ALL", "C");
             qk::RunResult r = qk::run(argv, options);
-            std::string expected = c.message.empty() ? "" : std::string(TEST_PATH) + ": " + c.message + "\n";
+            std::string expected
+                = c.message.empty() ? "" : std::string(TEST_PATH) + ": " + c.message + "\n";
             EXPECT_EQ(r.status, c.status) << describe(c.words);
             EXPECT_EQ(r.err, expected) << describe(c.words);
             EXPECT_EQ(r.out, "") << describe(c.words);
@@ -187,8 +191,8 @@ TEST_F(TestCases, WordCountsAndSyntaxErrors)
         {{"a", "==", "a"}, 2, "==: binary operator expected"},
         {{"a", "<", "b"}, 2, "<: binary operator expected"},
         {{"=", "=", "="}, 0, ""},
-        {{"!", "=", "x"}, 1, ""},     // compares ! with x
-        {{"(", "=", ")"}, 1, ""},     // compares ( with )
+        {{"!", "=", "x"}, 1, ""}, // compares ! with x
+        {{"(", "=", ")"}, 1, ""}, // compares ( with )
         {{"(", "", ")"}, 1, ""},
         {{"(", "x", ")"}, 0, ""},
         {{"!", "-z", ""}, 1, ""},
@@ -259,7 +263,7 @@ TEST_F(TestCases, ParenthesisGroups)
         {{"(", "a", ")", "-a", "(", "", ")"}, 1, ""},
         {{"(", "a", "-a", "b", "-a", "c", ")"}, 0, ""},
         {{"(", "", "-o", "b", "-o", "", ")"}, 0, ""},
-        {{"x", "-a", "(", ")", ")"}, 0, ""},       // the group is the one word )
+        {{"x", "-a", "(", ")", ")"}, 0, ""}, // the group is the one word )
         {{"x", "-a", "(", ")"}, 2, "')' expected"},
         {{"x", "-a", "(", "a", "b", ")"}, 2, "missing argument after `)'"},
         {{"x", "-a", "(", "a", "b", "c", "d", "e"}, 2, "')' expected, found b"},
@@ -267,7 +271,9 @@ TEST_F(TestCases, ParenthesisGroups)
         {{"x", "-a", "(", "a", "=", "b", "x"}, 2, "')' expected, found x"},
         {{"x", "-a", "("}, 2, "missing argument after `('"},
         {{"(", "(", "a", "-a", "b", ")", ")"}, 0, ""},
-        {{"(", "(", "(", "a", ")", ")", ")"}, 2, "(: binary operator expected"}, // the outer group is ( ( a
+        {{"(", "(", "(", "a", ")", ")", ")"},
+         2,
+         "(: binary operator expected"}, // the outer group is ( ( a
         {{"!", "(", "(", "", ")", "-o", "", ")"}, 2, "missing argument after `)'"},
         {{"(", "a", "b", ")"}, 2, "missing argument after `)'"},
         {{"(", "-f", ")"}, 0, ""},
@@ -343,7 +349,7 @@ TEST_F(TestCases, Integers)
         {{"-l", "", "-eq", "0"}, 0, ""},
         {{"-l", "abc", "-eq", "-l", "xyz"}, 0, ""},
         {{"-l", "ab", "-lt", "-l", "xyz"}, 0, ""},
-        {{"-l", "4x", "-eq", "2"}, 0, ""},  // the length, not the word, is the number
+        {{"-l", "4x", "-eq", "2"}, 0, ""}, // the length, not the word, is the number
         {{"-l", "ab", "-eq", "4x"}, 2, "invalid integer `4x'"},
         {{"3", "-eq", "-l"}, 2, "invalid integer `-l'"},
     });
@@ -496,23 +502,25 @@ TEST_F(TestCases, AccessAndOwnershipUnprivileged)
 {
     qk::RunOptions nobody;
     nobody.dropPrivileges = true;
-    check({
-        {{"-r", "@reg"}, 0, ""},
-        {{"-w", "@reg"}, 1, ""},
-        {{"-x", "@reg"}, 1, ""},
-        {{"-r", "@noaccess"}, 1, ""},
-        {{"-w", "@noaccess"}, 1, ""},
-        {{"-x", "@exec"}, 0, ""},
-        {{"-x", "@dir"}, 0, ""},
-        {{"-w", "@dir"}, 1, ""},
-        {{"-w", "@sticky"}, 0, ""},
-        {{"-w", "@nobodys"}, 0, ""},
-        {{"-O", "@nobodys"}, 0, ""},
-        {{"-G", "@nobodys"}, 0, ""},
-        {{"-O", "@reg"}, 1, ""},
-        {{"-G", "@reg"}, 1, ""},
-        {{"-s", "@noaccess"}, 0, ""}, // the status is readable without the permission
-    }, nobody);
+    check(
+        {
+            {{"-r", "@reg"}, 0, ""},
+            {{"-w", "@reg"}, 1, ""},
+            {{"-x", "@reg"}, 1, ""},
+            {{"-r", "@noaccess"}, 1, ""},
+            {{"-w", "@noaccess"}, 1, ""},
+            {{"-x", "@exec"}, 0, ""},
+            {{"-x", "@dir"}, 0, ""},
+            {{"-w", "@dir"}, 1, ""},
+            {{"-w", "@sticky"}, 0, ""},
+            {{"-w", "@nobodys"}, 0, ""},
+            {{"-O", "@nobodys"}, 0, ""},
+            {{"-G", "@nobodys"}, 0, ""},
+            {{"-O", "@reg"}, 1, ""},
+            {{"-G", "@reg"}, 1, ""},
+            {{"-s", "@noaccess"}, 0, ""}, // the status is readable without the permission
+        },
+        nobody);
 }
 
 // Runs the program with the real ids of nobody (65534:65534) and the
@@ -535,18 +543,20 @@ qk::RunOptions realNobodyEffectiveRoot()
 TEST_F(TestCases, AccessAndOwnershipFollowTheEffectiveIdsNotTheRealOnes)
 {
     ASSERT_EQ(geteuid(), 0u) << "the suite runs as root";
-    check({
-        {{"-r", "@noaccess"}, 0, ""},
-        {{"-w", "@noaccess"}, 0, ""},
-        {{"-x", "@noaccess"}, 1, ""},
-        {{"-w", "@reg"}, 0, ""},
-        {{"-x", "@exec"}, 0, ""},
-        {{"-x", "@ownerexec"}, 0, ""}, // executable for its owner, root, only
-        {{"-O", "@reg"}, 0, ""},
-        {{"-G", "@reg"}, 0, ""},
-        {{"-O", "@nobodys"}, 1, ""},
-        {{"-G", "@nobodys"}, 1, ""},
-    }, realNobodyEffectiveRoot());
+    check(
+        {
+            {{"-r", "@noaccess"}, 0, ""},
+            {{"-w", "@noaccess"}, 0, ""},
+            {{"-x", "@noaccess"}, 1, ""},
+            {{"-w", "@reg"}, 0, ""},
+            {{"-x", "@exec"}, 0, ""},
+            {{"-x", "@ownerexec"}, 0, ""}, // executable for its owner, root, only
+            {{"-O", "@reg"}, 0, ""},
+            {{"-G", "@reg"}, 0, ""},
+            {{"-O", "@nobodys"}, 1, ""},
+            {{"-G", "@nobodys"}, 1, ""},
+        },
+        realNobodyEffectiveRoot());
 }
 
 TEST_F(TestCases, StandardOutputClosedOrFull)
@@ -566,7 +576,8 @@ TEST(DeepExpressions, NestedGroupsAndNegationsAsDeepAsTheWordsGo)
     if (qk::underEmulation()) {
         GTEST_SKIP() << "the 32-bit emulator gives a fixed stack whatever the limit";
     }
-    const struct {
+    const struct
+    {
         std::string inner;
         int status;
         std::string message;
@@ -604,19 +615,21 @@ TEST_F(TestCases, TranslatedMessages)
     qk::RunOptions german;
     german.env["LC_ALL"] = "de_DE.UTF-8";
     german.binds = {{LOCALE_DIR, "/usr/share/locale"}};
-    check({
-        {{"foo", "bar"}, 2, "fehlendes Argument nach „bar“"},
-        {{"a", "b", "c", "d"}, 2, "überzähliges Argument „b“"},
-        {{"-q", "foo"}, 2, "-q: einstelliger Operator erwartet"},
-        {{"a", "b", "c"}, 2, "b: zweistelliger Operator erwartet"},
-        {{"(", "a", "-a", "b"}, 2, "„)“ erwartet"},
-        {{"(", "a", "b", "c", "d"}, 2, "„)“ erwartet, b gefunden"},
-        {{"4x", "-eq", "4"}, 2, "ungültige Ganzzahl „4x“"},
-        {{"-l", "a", "-nt", "b"}, 2, "-nt erlaubt kein -l"},
-        {{"-l", "a", "-ot", "b"}, 2, "-ot erlaubt kein -l"},
-        {{"-l", "a", "-ef", "b"}, 2, "-ef erlaubt kein -l"},
-        {{"a", "=", "a"}, 0, ""},
-    }, german);
+    check(
+        {
+            {{"foo", "bar"}, 2, "fehlendes Argument nach „bar“"},
+            {{"a", "b", "c", "d"}, 2, "überzähliges Argument „b“"},
+            {{"-q", "foo"}, 2, "-q: einstelliger Operator erwartet"},
+            {{"a", "b", "c"}, 2, "b: zweistelliger Operator erwartet"},
+            {{"(", "a", "-a", "b"}, 2, "„)“ erwartet"},
+            {{"(", "a", "b", "c", "d"}, 2, "„)“ erwartet, b gefunden"},
+            {{"4x", "-eq", "4"}, 2, "ungültige Ganzzahl „4x“"},
+            {{"-l", "a", "-nt", "b"}, 2, "-nt erlaubt kein -l"},
+            {{"-l", "a", "-ot", "b"}, 2, "-ot erlaubt kein -l"},
+            {{"-l", "a", "-ef", "b"}, 2, "-ef erlaubt kein -l"},
+            {{"a", "=", "a"}, 0, ""},
+        },
+        german);
 }
 
 // The words a message quotes, in a UTF-8 and a one-byte locale: what the
@@ -632,38 +645,54 @@ TEST_F(TestCases, QuotedWordsFollowTheLocalesCharacterSet)
     {
         SCOPED_TRACE("de_DE.UTF-8");
         options.env["LC_ALL"] = "de_DE.UTF-8";
-        check({
-            {{"\xc3\xa9t\xc3\xa9", "-eq", "1"}, 2, "ungültige Ganzzahl „été“"},
-            {{"\xff", "-eq", "1"}, 2, "ungültige Ganzzahl „\\377“"}, // no character
-            {{"1", "-eq", "x\xc3"}, 2, "ungültige Ganzzahl „x\\303“"}, // cut short
-            {{"it's", "-eq", "1"}, 2, "ungültige Ganzzahl „it's“"},
-            {{"a“b", "-eq", "1"}, 2, "ungültige Ganzzahl „a\\“b“"}, // the closing mark
-            {{"foo", "\xc3\xa9\x1b"}, 2, "fehlendes Argument nach „é\\033“"},
-        }, options);
+        check(
+            {
+                {{"\xc3\xa9t\xc3\xa9", "-eq", "1"}, 2, "ungültige Ganzzahl „été“"},
+                {{"\xff", "-eq", "1"}, 2, "ungültige Ganzzahl „\\377“"}, // no character
+                {{"1", "-eq", "x\xc3"}, 2, "ungültige Ganzzahl „x\\303“"}, // cut short
+                {{"it's", "-eq", "1"}, 2, "ungültige Ganzzahl „it's“"},
+                {{"a“b", "-eq", "1"}, 2, "ungültige Ganzzahl „a\\“b“"}, // the closing mark
+                {{"foo", "\xc3\xa9\x1b"}, 2, "fehlendes Argument nach „é\\033“"},
+            },
+            options);
     }
     {
         // The catalog's marks have no Latin-1 form; the locale gives » and «.
         SCOPED_TRACE("de_DE.ISO-8859-1");
         options.env["LC_ALL"] = "de_DE.ISO-8859-1";
-        check({
-            {{"\xe9t\xe9", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb\xe9t\xe9\xab"},
-            {{"\xc3\xa9", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb\xc3\xa9\xab"},
-            {{"a\x85", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb" "a\\205\xab"}, // a control
-            {{"it's", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbbit's\xab"},
-            // the closing mark
-            {{"a\xab", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb" "a\\\xab\xab"},
-            {{"a", "b", "c", "d"}, 2, "\xfc" "berz\xe4hliges Argument \xbb" "b\xab"},
-        }, options);
+        check(
+            {
+                {{"\xe9t\xe9", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb\xe9t\xe9\xab"},
+                {{"\xc3\xa9", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbb\xc3\xa9\xab"},
+                {{"a\x85", "-eq", "1"},
+                 2,
+                 "ung\xfcltige Ganzzahl \xbb"
+                 "a\\205\xab"}, // a control
+                {{"it's", "-eq", "1"}, 2, "ung\xfcltige Ganzzahl \xbbit's\xab"},
+                // the closing mark
+                {{"a\xab", "-eq", "1"},
+                 2,
+                 "ung\xfcltige Ganzzahl \xbb"
+                 "a\\\xab\xab"},
+                {{"a", "b", "c", "d"},
+                 2,
+                 "\xfc"
+                 "berz\xe4hliges Argument \xbb"
+                 "b\xab"},
+            },
+            options);
     }
     {
         // No catalog for English: the grave accent and the apostrophe.
         SCOPED_TRACE("en_US.UTF-8");
         options.env["LC_ALL"] = "en_US.UTF-8";
-        check({
-            {{"\xc3\xa9t\xc3\xa9", "-eq", "1"}, 2, "invalid integer `été'"},
-            {{"\xe9", "-eq", "1"}, 2, "invalid integer `\\351'"},
-            {{"it's", "-eq", "1"}, 2, "invalid integer `it\\'s'"},
-        }, options);
+        check(
+            {
+                {{"\xc3\xa9t\xc3\xa9", "-eq", "1"}, 2, "invalid integer `été'"},
+                {{"\xe9", "-eq", "1"}, 2, "invalid integer `\\351'"},
+                {{"it's", "-eq", "1"}, 2, "invalid integer `it\\'s'"},
+            },
+            options);
     }
 }
 

@@ -14,7 +14,8 @@ extern "C" {
 
 namespace {
 
-struct Reference {
+struct Reference
+{
     bool negative;
     std::string digits; // no leading zeros; empty for zero
 };
@@ -92,14 +93,16 @@ TEST(Integers, CompareMatchesReferenceOnRandomPairs)
         std::string b = i % 7 == 0 ? a : randomInteger(rng);
         int got = sign(compare_integer_texts(check_integer(a.c_str()), check_integer(b.c_str())));
         ASSERT_EQ(got, reference(a, b)) << "[" << a << "] vs [" << b << "]";
-        ASSERT_EQ(sign(compare_integer_texts(check_integer(b.c_str()), check_integer(a.c_str()))), -got)
+        ASSERT_EQ(sign(compare_integer_texts(check_integer(b.c_str()), check_integer(a.c_str()))),
+                  -got)
             << "[" << b << "] vs [" << a << "]";
     }
 }
 
 TEST(Integers, CheckIntegerKeepsMinusDropsPlusAndBlanks)
 {
-    const struct {
+    const struct
+    {
         const char *word;
         const char *text;
     } cases[] = {
@@ -133,9 +136,10 @@ TEST(Integers, ProgramMatchesReferenceOnRandomPairs)
         std::string b = i % 5 == 0 ? a : randomInteger(rng);
         const char *op = ops[i % 6];
         int c = reference(a, b);
-        bool expected = op[1] == 'e' ? c == 0 : op[1] == 'n' ? c != 0
-                      : op[1] == 'l' ? (op[2] == 't' ? c < 0 : c <= 0)
-                      : (op[2] == 't' ? c > 0 : c >= 0);
+        bool expected = op[1] == 'e' ? c == 0
+            : op[1] == 'n'           ? c != 0
+            : op[1] == 'l'           ? (op[2] == 't' ? c < 0 : c <= 0)
+                                     : (op[2] == 't' ? c > 0 : c >= 0);
         qk::RunResult r = qk::run({TEST_PATH, a, op, b});
         ASSERT_EQ(r.status, expected ? 0 : 1) << "[" << a << "] " << op << " [" << b << "]";
         ASSERT_EQ(r.err, "");

@@ -35,7 +35,8 @@ int runOn(int fd, const std::vector<std::string> &words)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-struct TerminalCase {
+struct TerminalCase
+{
     std::vector<std::string> words;
     int onTerminal;
     int onPipe;
@@ -57,9 +58,9 @@ TEST(Terminal, DescriptorOnTerminalAndOnPipe)
         {{"-t", "7"}, 0, 1},
         {{"-t", "007"}, 0, 1},
         {{"-t", " +0 "}, 0, 1},
-        {{"-t", "-0"}, 0, 1},  // zero, not negative
-        {{"-t", "1"}, 1, 1},   // /dev/null
-        {{"-t", "8"}, 1, 1},   // not open
+        {{"-t", "-0"}, 0, 1}, // zero, not negative
+        {{"-t", "1"}, 1, 1}, // /dev/null
+        {{"-t", "8"}, 1, 1}, // not open
         {{"-t", "-7"}, 1, 1},
         {{"-t", "99999999999"}, 1, 1},
         {{"-t", "4294967296"}, 1, 1},

@@ -48,9 +48,13 @@ void addExtension(X509 *cert, int nid, const char *value)
 X509_NAME *makeName(const std::string &cn)
 {
     X509_NAME *name = X509_NAME_new();
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
-                               reinterpret_cast<const unsigned char *>(cn.data()), int(cn.size()),
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(name,
+                               "CN",
+                               MBSTRING_UTF8,
+                               reinterpret_cast<const unsigned char *>(cn.data()),
+                               int(cn.size()),
+                               -1,
+                               0);
     return name;
 }
 
@@ -132,8 +136,14 @@ std::string encryptedPem(const std::string &pem)
     unsigned char *key = reinterpret_cast<unsigned char *>(const_cast<char *>(passPhrase));
     int keyLen = int(sizeof passPhrase - 1);
     if (X509 *cert = PEM_read_bio_X509(in, nullptr, nullptr, nullptr)) {
-        EXPECT_TRUE(PEM_ASN1_write_bio(reinterpret_cast<i2d_of_void *>(i2d_X509), PEM_STRING_X509,
-                                       out, cert, EVP_aes_128_cbc(), key, keyLen, nullptr,
+        EXPECT_TRUE(PEM_ASN1_write_bio(reinterpret_cast<i2d_of_void *>(i2d_X509),
+                                       PEM_STRING_X509,
+                                       out,
+                                       cert,
+                                       EVP_aes_128_cbc(),
+                                       key,
+                                       keyLen,
+                                       nullptr,
                                        nullptr));
         X509_free(cert);
     } else {
@@ -141,8 +151,14 @@ std::string encryptedPem(const std::string &pem)
         X509_CRL *crl = PEM_read_bio_X509_CRL(in, nullptr, nullptr, nullptr);
         EXPECT_NE(crl, nullptr);
         EXPECT_TRUE(PEM_ASN1_write_bio(reinterpret_cast<i2d_of_void *>(i2d_X509_CRL),
-                                       PEM_STRING_X509_CRL, out, crl, EVP_aes_128_cbc(), key,
-                                       keyLen, nullptr, nullptr));
+                                       PEM_STRING_X509_CRL,
+                                       out,
+                                       crl,
+                                       EVP_aes_128_cbc(),
+                                       key,
+                                       keyLen,
+                                       nullptr,
+                                       nullptr));
         X509_CRL_free(crl);
     }
     BIO_free(in);
@@ -171,8 +187,8 @@ std::vector<std::string> collidingNames(int count)
     // A one-RDN name CN=vxNNNNNNNN hashes as the first four bytes (little
     // endian) of the SHA-1 of this DER SET, which can be digested far faster
     // than names can be built. Candidates are confirmed with the library.
-    static const unsigned char prefix[] = {0x31, 0x13, 0x30, 0x11, 0x06, 0x03, 0x55,
-                                           0x04, 0x03, 0x0c, 0x0a, 'v',  'x'};
+    static const unsigned char prefix[]
+        = {0x31, 0x13, 0x30, 0x11, 0x06, 0x03, 0x55, 0x04, 0x03, 0x0c, 0x0a, 'v', 'x'};
     auto cnOf = [](uint32_t i) {
         char buf[11];
         snprintf(buf, sizeof buf, "vx%08x", unsigned(i));
@@ -190,8 +206,8 @@ std::vector<std::string> collidingNames(int count)
             EVP_DigestInit_ex2(ctx, sha1, nullptr);
             EVP_DigestUpdate(ctx, der, sizeof der);
             EVP_DigestFinal_ex(ctx, md, nullptr);
-            uint32_t h = md[0] | uint32_t(md[1]) << 8 | uint32_t(md[2]) << 16
-                | uint32_t(md[3]) << 24;
+            uint32_t h
+                = md[0] | uint32_t(md[1]) << 8 | uint32_t(md[2]) << 16 | uint32_t(md[3]) << 24;
             seen.push_back(uint64_t(h) << 32 | i);
         }
         std::vector<uint64_t> sorted = seen;
@@ -227,8 +243,9 @@ std::vector<std::string> pemListing(const std::string &dir)
     }
     while (dirent *e = readdir(d)) {
         std::string n = e->d_name;
-        if (n.size() > 4 && (n.compare(n.size() - 4, 4, ".pem") == 0
-                             || n.compare(n.size() - 4, 4, ".crt") == 0)) {
+        if (n.size() > 4
+            && (n.compare(n.size() - 4, 4, ".pem") == 0
+                || n.compare(n.size() - 4, 4, ".crt") == 0)) {
             names.push_back(n);
         }
     }

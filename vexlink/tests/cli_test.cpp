@@ -30,15 +30,22 @@ const char usageText[] = "usage: vexlink [options...] [--] [dirs...]\n"
 
 // A directory with one certificate and a stale link, so that any pass over
 // it shows: the stale entry goes and a new link appears.
-struct CertDir {
+struct CertDir
+{
     explicit CertDir(const std::string &cn = "Test Root")
         : link(hex8(nameHash(cn)) + ".0")
     {
         qk::writeFile(dir.file("ca.pem"), vxtest::certPem(cn, cn));
         qk::writeFile(dir.file("00000000.0"), "stale");
     }
-    bool untouched() const { return entries(dir.path()) == std::vector<std::string>{"00000000.0", "ca.pem"}; }
-    bool processed() const { return entries(dir.path()) == std::vector<std::string>{link, "ca.pem"}; }
+    bool untouched() const
+    {
+        return entries(dir.path()) == std::vector<std::string> {"00000000.0", "ca.pem"};
+    }
+    bool processed() const
+    {
+        return entries(dir.path()) == std::vector<std::string> {link, "ca.pem"};
+    }
     qk::TempDir dir;
     std::string link;
 };
@@ -49,7 +56,8 @@ TEST(Options, ActInOrderAndStopBeforeAnyDirectory)
     const std::string dir = d.dir.path();
     const std::string badBogus = "Bad option -bogus; try vexlink -h\n";
     const std::string exclusive = "-certonly and -crlonly are mutually exclusive\n";
-    struct Case {
+    struct Case
+    {
         std::vector<std::string> args;
         int status;
         std::string out, err;
@@ -95,12 +103,12 @@ TEST(Options, EverythingAfterTheFirstDirectoryIsADirectory)
     EXPECT_EQ(r.out, "") << "-v after a directory is no option";
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(first.processed());
-    EXPECT_EQ(entries(work.file("-v")), (std::vector<std::string>{dashV.link, "ca.pem"}));
+    EXPECT_EQ(entries(work.file("-v")), (std::vector<std::string> {dashV.link, "ca.pem"}));
 
     r = vexlink({"--", "-odd"}, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(entries(work.file("-odd")), (std::vector<std::string>{odd.link, "ca.pem"}));
+    EXPECT_EQ(entries(work.file("-odd")), (std::vector<std::string> {odd.link, "ca.pem"}));
 }
 
 TEST(Options, DoubleDashAloneLeavesTheDirectoriesToTheVariable)
@@ -143,13 +151,16 @@ TEST(DirectoryPass, TraceHasALineForEveryFileAlsoWithoutLinks)
     const std::string first = againFirst ? "again.pem" : "both.pem";
     const std::string second = againFirst ? "both.pem" : "again.pem";
     const std::string duplicate = "WARNING: Skiping duplicate certificate " + second + "\n";
-    struct Case {
+    struct Case
+    {
         std::string option;
         std::map<std::string, std::string> links;
         std::string err;
     } cases[] = {
         {"",
-         {{first, " " + both + ".0"}, {"both.pem", " " + both + ".r0"}, {"crl.pem", " " + only + ".r0"}},
+         {{first, " " + both + ".0"},
+          {"both.pem", " " + both + ".r0"},
+          {"crl.pem", " " + only + ".r0"}},
          duplicate},
         {"-certonly", {{first, " " + both + ".0"}}, duplicate},
         {"-crlonly", {{"both.pem", " " + both + ".r0"}, {"crl.pem", " " + only + ".r0"}}, ""},
@@ -159,7 +170,7 @@ TEST(DirectoryPass, TraceHasALineForEveryFileAlsoWithoutLinks)
         for (const auto &file : listing) {
             trace += file + " =>" + c.links[file] + "\n";
         }
-        std::vector<std::string> args{"-v", dir.path()};
+        std::vector<std::string> args {"-v", dir.path()};
         if (!c.option.empty()) {
             args.insert(args.begin(), c.option);
         }
@@ -179,8 +190,9 @@ TEST(DirectoryPass, UnreadableDirectoryIsReportedAndPassedOver)
     o.dropPrivileges = true;
     auto r = vexlink({"-v", locked.dir.path(), after.dir.path()}, o);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Doing " + locked.dir.path() + "\nDoing " + after.dir.path() + "\nca.pem => "
-                         + after.link + "\n");
+    EXPECT_EQ(r.out,
+              "Doing " + locked.dir.path() + "\nDoing " + after.dir.path() + "\nca.pem => "
+                  + after.link + "\n");
     EXPECT_EQ(r.err, locked.dir.path() + ": Permission denied\n");
     EXPECT_TRUE(locked.untouched());
     EXPECT_TRUE(after.processed());
@@ -213,7 +225,8 @@ TEST(DirectoryPass, SslCertDirListsTheDirectoriesWhenNoneIsGiven)
     const std::string A = a.dir.path(), B = b.dir.path();
     const std::string doneA = "Doing " + A + "\nca.pem => " + a.link + "\n";
     const std::string doneB = "Doing " + B + "\nca.pem => " + b.link + "\n";
-    struct Case {
+    struct Case
+    {
         std::string value, out, err;
     } cases[] = {
         {A + ":" + B, doneA + doneB, ""},
@@ -273,9 +286,10 @@ TEST(DirectoryPass, ReadsAndDeletesOnlyTheNamesOfTheSelectedKinds)
     const std::string cert = vxtest::certPem(cn, cn);
     const std::string crl = vxtest::crlPem(cn);
     // Entries that are never read nor deleted.
-    const std::vector<std::string> others{"a.PEM", "b.der", ".pem", "0123abcd.0x", "0123abcd.r",
-                                          "0123abc.0", "0123abcdx0"};
-    struct Case {
+    const std::vector<std::string> others {
+        "a.PEM", "b.der", ".pem", "0123abcd.0x", "0123abcd.r", "0123abc.0", "0123abcdx0"};
+    struct Case
+    {
         std::vector<std::string> options;
         std::vector<std::string> remaining; // besides x.crt and the others
     } cases[] = {
@@ -312,19 +326,22 @@ TEST(DirectoryPass, UndeletableOldLinkIsReportedAndTheRunGoesOn)
     auto r = vexlink({d.dir.path()});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, d.link + ": Is a directory\n" + d.link + ": File exists\n");
-    EXPECT_EQ(entries(d.dir.path()), (std::vector<std::string>{d.link, "ca.pem"}));
+    EXPECT_EQ(entries(d.dir.path()), (std::vector<std::string> {d.link, "ca.pem"}));
 }
 
 TEST(Names, ControlBytesAreWrittenAsOctalEscapesInEveryLineThatNamesThem)
 {
     const std::string h = hex8(nameHash("Named Root"));
     const std::string cert = vxtest::certPem("Named Root", "Named Root");
-    struct Case {
+    struct Case
+    {
         std::string name, written;
     } cases[] = {
         {"esc\x1b[2J\x1b]0;title\x07", "esc\\033[2J\\033]0;title\\007"},
         {"nl\ncr\rtab\t", "nl\\012cr\\015tab\\011"},
-        {"\x01" "first and last\x1f", "\\001first and last\\037"},
+        {"\x01"
+         "first and last\x1f",
+         "\\001first and last\\037"},
         {"del\x7f", "del\\177"},
         {"Zertifikat \xc3\xa4\xc3\xb6\xc3\xbc \xe2\x82\xac",
          "Zertifikat \xc3\xa4\xc3\xb6\xc3\xbc \xe2\x82\xac"}, // UTF-8 as is
@@ -347,8 +364,8 @@ TEST(Names, ControlBytesAreWrittenAsOctalEscapesInEveryLineThatNamesThem)
                 err += "WARNING: Skiping duplicate certificate " + c.written + ".pem\n";
             } else {
                 out += c.written + "-gone.pem =>\n";
-                const std::string gone =
-                    dirWritten + "/" + c.written + "-gone.pem: No such file or directory\n";
+                const std::string gone
+                    = dirWritten + "/" + c.written + "-gone.pem: No such file or directory\n";
                 err += gone + gone; // once per kind
             }
         }

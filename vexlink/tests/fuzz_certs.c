@@ -20,7 +20,7 @@
 #define FILES 3
 #define MAX_OBJECTS 64
 
-static const char *const file_names[FILES] = {"a.pem", "b.pem", "c.crt"};
+static const char *const file_names[FILES] = { "a.pem", "b.pem", "c.crt" };
 
 // The hashes of the names a file holds, per kind.
 struct holdings {

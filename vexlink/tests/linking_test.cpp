@@ -55,7 +55,8 @@ int verifyWithHashDir(const std::string &dir, const std::string &leafPem)
     return err;
 }
 
-std::vector<std::string> withFiles(std::vector<std::string> links, const std::vector<std::string> &files)
+std::vector<std::string> withFiles(std::vector<std::string> links,
+                                   const std::vector<std::string> &files)
 {
     links.insert(links.end(), files.begin(), files.end());
     std::sort(links.begin(), links.end());
@@ -67,18 +68,21 @@ TEST(Links, EveryObjectOfAFileIsLinkedAsItIsRead)
     qk::TempDir dir;
     const std::string a = hex8(nameHash("Multi A")), b = hex8(nameHash("Multi B")),
                       c = hex8(nameHash("Multi C"));
-    qk::writeFile(dir.file("multi.pem"), certPem("Multi A", "Multi A") + vxtest::otherPem()
-                                             + certPem("Multi B", "Multi A", 2) + crlPem("Multi A")
-                                             + "text between blocks\n" + certPem("Multi C", "Multi C"));
+    qk::writeFile(dir.file("multi.pem"),
+                  certPem("Multi A", "Multi A") + vxtest::otherPem()
+                      + certPem("Multi B", "Multi A", 2) + crlPem("Multi A")
+                      + "text between blocks\n" + certPem("Multi C", "Multi C"));
     auto r = vexlink({"-v", dir.path()});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "Doing " + dir.path() + "\nmulti.pem => " + a + ".0 " + b + ".0 " + c + ".0 "
-                         + a + ".r0\n");
+    EXPECT_EQ(r.out,
+              "Doing " + dir.path() + "\nmulti.pem => " + a + ".0 " + b + ".0 " + c + ".0 " + a
+                  + ".r0\n");
     for (const auto &link : {a + ".0", b + ".0", c + ".0", a + ".r0"}) {
         EXPECT_EQ(linkTarget(dir.file(link)), "multi.pem") << link;
     }
-    EXPECT_EQ(entries(dir.path()), withFiles({a + ".0", b + ".0", c + ".0", a + ".r0"}, {"multi.pem"}));
+    EXPECT_EQ(entries(dir.path()),
+              withFiles({a + ".0", b + ".0", c + ".0", a + ".r0"}, {"multi.pem"}));
 }
 
 TEST(Links, CollidingNamesAreNumberedInListingOrderAndFoundByTheLibrary)
@@ -99,7 +103,8 @@ TEST(Links, CollidingNamesAreNumberedInListingOrderAndFoundByTheLibrary)
         leaves.push_back(certPem("leaf of " + cn, cn, 3, false));
     }
     const std::string revoked = certPem("revoked leaf", names[2], 7, false);
-    EXPECT_EQ(verifyWithHashDir(dir.path(), leaves[0]), X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY);
+    EXPECT_EQ(verifyWithHashDir(dir.path(), leaves[0]),
+              X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY);
 
     auto r = vexlink({dir.path()});
     EXPECT_EQ(r.status, 0);
@@ -203,10 +208,11 @@ TEST(Links, MoreThanAThousandNamesOfOneHashEndInTheCollisionMessage)
     o.env["SSL_CERT_DIR"] = vxtest::noCertDir;
     auto r = qk::run({VEXLINK_CONSTANT_HASH_PATH, "-v", dir.path()}, o);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "Too many hash collisions: certificate a.pem\n"
-                     "WARNING: Skiping duplicate certificate a.pem\n");
+    EXPECT_EQ(r.err,
+              "Too many hash collisions: certificate a.pem\n"
+              "WARNING: Skiping duplicate certificate a.pem\n");
     std::string trace = "Doing " + dir.path() + "\na.pem =>";
-    std::vector<std::string> want{"a.pem"};
+    std::vector<std::string> want {"a.pem"};
     for (int i = 0; i < 1000; ++i) {
         trace += " 1a2b3c4d." + std::to_string(i);
         want.push_back("1a2b3c4d." + std::to_string(i));
@@ -216,7 +222,8 @@ TEST(Links, MoreThanAThousandNamesOfOneHashEndInTheCollisionMessage)
     EXPECT_EQ(entries(dir.path()), want);
 }
 
-class Fallback : public ::testing::Test {
+class Fallback : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -230,9 +237,8 @@ protected:
     qk::RunResult runRefusing(int err, qk::RunOptions o = {})
     {
         o.env["SSL_CERT_DIR"] = vxtest::noCertDir;
-        auto r = qk::run({VEXLINK_REFUSE_SYMLINK_PATH, std::to_string(err), VEXLINK_PATH,
-                          m_dir.path()},
-                         o);
+        auto r = qk::run(
+            {VEXLINK_REFUSE_SYMLINK_PATH, std::to_string(err), VEXLINK_PATH, m_dir.path()}, o);
         EXPECT_NE(r.status, 126) << "seccomp filter refused: " << r.err;
         return r;
     }
@@ -256,7 +262,8 @@ TEST_F(Fallback, FileSystemsWithoutLinksGetCopiesTheLibraryFinds)
             EXPECT_EQ(st.st_mode & 07777, 0640u) << name;
             EXPECT_EQ(qk::readFile(m_dir.file(name)), m_content) << name;
         }
-        EXPECT_EQ(verifyWithHashDir(m_dir.path(), certPem("copied leaf", m_cn, 4, false)), X509_V_OK);
+        EXPECT_EQ(verifyWithHashDir(m_dir.path(), certPem("copied leaf", m_cn, 4, false)),
+                  X509_V_OK);
         EXPECT_EQ(verifyWithHashDir(m_dir.path(), certPem("copied leaf", m_cn, 9, false)),
                   X509_V_ERR_CERT_REVOKED);
     }
@@ -264,7 +271,8 @@ TEST_F(Fallback, FileSystemsWithoutLinksGetCopiesTheLibraryFinds)
 
 TEST_F(Fallback, CopiesAreNoMoreOpenThanTheirSource)
 {
-    struct {
+    struct
+    {
         mode_t source, copy; // under the umask 027
     } modes[] = {
         {0600, 0600},
@@ -288,9 +296,9 @@ TEST_F(Fallback, OtherLinkErrorsAndFailedCopiesAreReportedWithTheLinkName)
 {
     auto r = runRefusing(ENOSPC);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, m_hash + ".0: No space left on device\n" + m_hash
-                         + ".r0: No space left on device\n");
-    EXPECT_EQ(entries(m_dir.path()), std::vector<std::string>{"ca.pem"});
+    EXPECT_EQ(r.err,
+              m_hash + ".0: No space left on device\n" + m_hash + ".r0: No space left on device\n");
+    EXPECT_EQ(entries(m_dir.path()), std::vector<std::string> {"ca.pem"});
 
     // The copy cannot be created: the directory is not writable for nobody.
     ASSERT_EQ(chmod(m_dir.path().c_str(), 0755), 0);
@@ -299,7 +307,7 @@ TEST_F(Fallback, OtherLinkErrorsAndFailedCopiesAreReportedWithTheLinkName)
     r = runRefusing(EPERM, o);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, m_hash + ".0: Permission denied\n" + m_hash + ".r0: Permission denied\n");
-    EXPECT_EQ(entries(m_dir.path()), std::vector<std::string>{"ca.pem"});
+    EXPECT_EQ(entries(m_dir.path()), std::vector<std::string> {"ca.pem"});
 }
 
 TEST(BadInput, IsPassedOverWithoutStoppingTheRun)
@@ -335,15 +343,23 @@ TEST(BadInput, IsPassedOverWithoutStoppingTheRun)
     const std::string goodLink = hex8(nameHash("Good Root")) + ".0";
     const std::string ctlLink = hex8(nameHash("Control Root")) + ".0";
     EXPECT_EQ(entries(dir.path()),
-              withFiles({goodLink, ctlLink}, {"binary.crt", "corrupt.pem", "empty.pem", "fifo.pem",
-                                              "good.pem", "secret.pem", "truncated.pem", "x.pem",
-                                              ctlName}));
+              withFiles({goodLink, ctlLink},
+                        {"binary.crt",
+                         "corrupt.pem",
+                         "empty.pem",
+                         "fifo.pem",
+                         "good.pem",
+                         "secret.pem",
+                         "truncated.pem",
+                         "x.pem",
+                         ctlName}));
     EXPECT_EQ(linkTarget(dir.file(goodLink)), "good.pem");
     EXPECT_EQ(linkTarget(dir.file(ctlLink)), ctlName);
 }
 
 // A run whose standard input stays open and is never written.
-struct HeldRun {
+struct HeldRun
+{
     bool finished = false;
     int status = -1;
     std::string out, err;
@@ -353,13 +369,12 @@ struct HeldRun {
 // Runs vexlink with standard input held: on a pseudo-terminal that is also
 // its controlling terminal, or else on a pipe nobody writes in a session
 // without a terminal. Waits at most timeoutSeconds for the exit, then kills.
-HeldRun runWithHeldInput(const std::vector<std::string> &args, bool onTerminal,
-                         int timeoutSeconds)
+HeldRun runWithHeldInput(const std::vector<std::string> &args, bool onTerminal, int timeoutSeconds)
 {
     HeldRun r;
     qk::TempDir files;
     const std::string outPath = files.file("out"), errPath = files.file("err");
-    std::vector<std::string> argStrings{VEXLINK_PATH};
+    std::vector<std::string> argStrings {VEXLINK_PATH};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char *> argv;
     for (auto &a : argStrings) {
@@ -425,8 +440,7 @@ HeldRun runWithHeldInput(const std::vector<std::string> &args, bool onTerminal,
         kill(pid, SIGKILL);
     }
     int wstatus = 0;
-    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) { }
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     drainTerminal();
     for (int fd : {alive[0], master, held[1]}) {
@@ -444,13 +458,13 @@ TEST(BadInput, EncryptedObjectsAreUnreadableWithoutAskingForAPassPhrase)
     qk::TempDir dir;
     const std::string locked = hex8(nameHash("Locked Root")), good = hex8(nameHash("Good Root"));
     // The certificate after the encrypted one is not read; the CRL is.
-    qk::writeFile(dir.file("locked.pem"), vxtest::encryptedPem(certPem("Locked Root", "Locked Root"))
-                                              + certPem("After Locked", "After Locked")
-                                              + crlPem("Locked Root"));
+    qk::writeFile(dir.file("locked.pem"),
+                  vxtest::encryptedPem(certPem("Locked Root", "Locked Root"))
+                      + certPem("After Locked", "After Locked") + crlPem("Locked Root"));
     qk::writeFile(dir.file("locked-crl.pem"), vxtest::encryptedPem(crlPem("Locked CRL")));
     qk::writeFile(dir.file("good.pem"), certPem("Good Root", "Good Root"));
-    std::map<std::string, std::string> linksOf{{"good.pem", " " + good + ".0"},
-                                               {"locked.pem", " " + locked + ".r0"}};
+    std::map<std::string, std::string> linksOf {{"good.pem", " " + good + ".0"},
+                                                {"locked.pem", " " + locked + ".r0"}};
     std::string trace = "Doing " + dir.path() + "\n";
     for (const auto &file : vxtest::pemListing(dir.path())) {
         trace += file + " =>" + linksOf[file] + "\n";
@@ -466,8 +480,9 @@ TEST(BadInput, EncryptedObjectsAreUnreadableWithoutAskingForAPassPhrase)
         EXPECT_EQ(r.out, trace);
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.terminal, "");
-        EXPECT_EQ(entries(dir.path()), withFiles({good + ".0", locked + ".r0"},
-                                                 {"good.pem", "locked-crl.pem", "locked.pem"}));
+        EXPECT_EQ(
+            entries(dir.path()),
+            withFiles({good + ".0", locked + ".r0"}, {"good.pem", "locked-crl.pem", "locked.pem"}));
     }
 }
 
@@ -511,8 +526,8 @@ TEST(OutOfMemory, EveryFailedAllocationEndsTheRunAtOnceWithoutLeaks)
     ASSERT_EQ(mkdir(a.c_str(), 0755), 0);
     ASSERT_EQ(mkdir(b.c_str(), 0755), 0);
     // Three names in one registry make its table grow once.
-    const std::string one = certPem("Oom P", "Oom P") + vxtest::otherPem() + certPem("Oom Q", "Oom P", 2)
-        + crlPem("Oom P", {3}) + certPem("Oom R", "Oom R");
+    const std::string one = certPem("Oom P", "Oom P") + vxtest::otherPem()
+        + certPem("Oom Q", "Oom P", 2) + crlPem("Oom P", {3}) + certPem("Oom R", "Oom R");
     const std::string two = crlPem("Oom S");
     qk::writeFile(a + "/one.pem", one);
     qk::writeFile(b + "/two.pem", two);
@@ -566,7 +581,8 @@ TEST(OutOfMemory, EveryFailedAllocationEndsTheRunAtOnceWithoutLeaks)
             // A directory or file the C library could not open for want of
             // memory is reported like any unreadable one, and the run goes on.
             ++unopened;
-            EXPECT_TRUE(std::regex_match(r.err, std::regex("[^\n]*: Cannot allocate memory\n"))) << r.err;
+            EXPECT_TRUE(std::regex_match(r.err, std::regex("[^\n]*: Cannot allocate memory\n")))
+                << r.err;
         } else {
             ++outOfMemory;
             ASSERT_EQ(r.status, 1) << r.err;
@@ -581,7 +597,7 @@ TEST(OutOfMemory, EveryFailedAllocationEndsTheRunAtOnceWithoutLeaks)
             inB.erase("00000000.0"); // the failure may have come before its removal
             EXPECT_EQ(inB, traced[b]);
         } else {
-            EXPECT_EQ(linksIn(b), std::set<std::string>{"00000000.0"}) << "b was touched";
+            EXPECT_EQ(linksIn(b), std::set<std::string> {"00000000.0"}) << "b was touched";
         }
     }
     std::cerr << outOfMemory << " ended the run, " << unopened << " left a name unopened\n";

@@ -50,8 +50,8 @@ int main(int argc, char **argv)
 		.filter = filter,
 	};
 
-	if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0
-	    || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &prog) != 0) {
+	if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+	    prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &prog) != 0) {
 		perror("refuse_symlink: seccomp");
 		return 126;
 	}

@@ -38,7 +38,8 @@ uint32_t tableHash(const X509_NAME *name)
     return g_hashes.at(cn);
 }
 
-class Registry : public ::testing::Test {
+class Registry : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -66,7 +67,8 @@ protected:
 TEST(HashLinkName, RecognisesLinkNamesOfTheSelectedKinds)
 {
     const int both = KIND_CERT | KIND_CRL;
-    struct Case {
+    struct Case
+    {
         const char *name;
         int kinds;
         bool link;
@@ -75,8 +77,8 @@ TEST(HashLinkName, RecognisesLinkNamesOfTheSelectedKinds)
         {"0123ABCD.17", both, true},
         {"0123abcd.r3", both, true},
         {"0123abcd.r3", KIND_CRL, true},
-        {"0123abcd.r3", KIND_CERT, false},   // CRL link, CRLs not selected
-        {"0123abcd.0", KIND_CRL, false},     // certificate link, certificates not selected
+        {"0123abcd.r3", KIND_CERT, false}, // CRL link, CRLs not selected
+        {"0123abcd.0", KIND_CRL, false}, // certificate link, certificates not selected
         {"fFfFfFfF.000123456789012345", KIND_CERT, true}, // digits not limited
         {"0123abcd.0x", both, false},
         {"0123abcd.", both, false},
@@ -105,18 +107,19 @@ int collectDir(const char *dir, void *ctx)
 
 TEST(DirList, SplitsAtSeparatorsKeepingFirstCharacters)
 {
-    struct Case {
+    struct Case
+    {
         const char *value;
         std::vector<std::string> dirs;
     } cases[] = {
         {"/a:/b", {"/a", "/b"}},
         {"/etc/ssl/certs", {"/etc/ssl/certs"}},
-        {"/", {}},                      // one character
-        {"/:/b", {"/b"}},               // one-character element passed over
+        {"/", {}}, // one character
+        {"/:/b", {"/b"}}, // one-character element passed over
         {"/a:/", {"/a"}},
-        {"/a:", {"/a"}},                // trailing separator ends the search
+        {"/a:", {"/a"}}, // trailing separator ends the search
         {"/a::", {"/a"}},
-        {":/a", {":/a"}},               // a first character is never a separator
+        {":/a", {":/a"}}, // a first character is never a separator
         {"/a::/b", {"/a", ":/b"}},
         {"::", {}},
         {":::", {}},
@@ -257,8 +260,10 @@ TEST(Readers, CorruptBlockEndsTheFileQuietly)
     std::string corrupt = vxtest::crlPem("two");
     corrupt[corrupt.find('\n') + 10] = ':';
     std::string file = dir.file("corrupt.pem");
-    qk::writeFile(file, vxtest::certPem("one", "one") + corrupt + vxtest::certPem("three", "three"));
-    struct Case {
+    qk::writeFile(file,
+                  vxtest::certPem("one", "one") + corrupt + vxtest::certPem("three", "three"));
+    struct Case
+    {
         HashMaker_reader reader;
         size_t names;
     } cases[] = {
@@ -285,10 +290,11 @@ TEST(Readers, YieldEachObjectOfTheirKindInTurn)
 {
     qk::TempDir dir;
     std::string file = dir.file("mixed.pem");
-    qk::writeFile(file, vxtest::certPem("one", "one") + vxtest::otherPem()
-                            + vxtest::crlPem("one") + "junk between blocks\n"
-                            + vxtest::certPem("two", "one", 2));
-    struct Case {
+    qk::writeFile(file,
+                  vxtest::certPem("one", "one") + vxtest::otherPem() + vxtest::crlPem("one")
+                      + "junk between blocks\n" + vxtest::certPem("two", "one", 2));
+    struct Case
+    {
         HashMaker_reader reader;
         std::vector<std::string> names;
     } cases[] = {
@@ -325,14 +331,15 @@ TEST(CopyFile, CopiesContentNoMoreOpenThanTheSourceAndReportsWhichSideFailed)
     qk::writeFile(dir.file("src"), big, 0600);
     qk::writeFile(dir.file("exists"), "old");
     ASSERT_EQ(mkdir(dir.file("subdir").c_str(), 0755), 0);
-    struct {
+    struct
+    {
         mode_t source, mask, copy;
     } modes[] = {
         {0644, 022, 0644},
         {0644, 027, 0640},
         {0600, 022, 0600}, // a private file stays private
         {0640, 0, 0640},
-        {0755, 0, 0644},   // never executable
+        {0755, 0, 0644}, // never executable
         {0444, 022, 0444},
         {0604, 027, 0600},
     };
@@ -350,7 +357,8 @@ TEST(CopyFile, CopiesContentNoMoreOpenThanTheSourceAndReportsWhichSideFailed)
         EXPECT_EQ(st.st_mode & 07777, m.copy);
     }
 
-    struct Case {
+    struct Case
+    {
         std::string source, target;
         int result, err;
     } cases[] = {

@@ -16,7 +16,7 @@ inline const char noCertDir[] = "/nonexistent/vexlink-test";
 // Runs vexlink; SSL_CERT_DIR is noCertDir unless options set it or unset it.
 inline qk::RunResult vexlink(const std::vector<std::string> &args, qk::RunOptions options = {})
 {
-    std::vector<std::string> argv{VEXLINK_PATH};
+    std::vector<std::string> argv {VEXLINK_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
     bool unset = false;
     for (const auto &name : options.unsetEnv) {

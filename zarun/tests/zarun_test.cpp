@@ -28,7 +28,8 @@ TEST(Zarun, ScriptFileWithArguments)
 
 TEST(Zarun, StatusAndMessagesComeFromTheInterpreter)
 {
-    const struct {
+    const struct
+    {
         std::vector<std::string> args;
         int status;
         const char *out;

@@ -21,7 +21,8 @@ static_assert(offsetof(trellow_platform_data, gpio) == sizeof(void *)
                   && offsetof(trellow_platform_data, debounce_ms) == sizeof(void *) + 4
                   && offsetof(trellow_platform_data, irq_flags) == sizeof(void *) + 8
                   && offsetof(trellow_platform_data, on_text) == sizeof(void *) + 8 + sizeof(long)
-                  && offsetof(trellow_platform_data, off_text) == 2 * sizeof(void *) + 8 + sizeof(long)
+                  && offsetof(trellow_platform_data, off_text)
+                      == 2 * sizeof(void *) + 8 + sizeof(long)
                   && sizeof(trellow_platform_data) == 3 * sizeof(void *) + 8 + sizeof(long),
               "fields in board order");
 static_assert(sizeof(void *) != 4 || sizeof(trellow_platform_data) == 24,
@@ -89,10 +90,11 @@ std::vector<std::string> messagesOf(const char *device)
 
 trellow_platform_data dockBoard(unsigned gpio = 5, unsigned debounceMs = 50)
 {
-    return trellow_platform_data{"dock", gpio, debounceMs, kBoth, "Docked", "Undocked"};
+    return trellow_platform_data {"dock", gpio, debounceMs, kBoth, "Docked", "Undocked"};
 }
 
-class Trellow : public ::testing::Test {
+class Trellow : public ::testing::Test
+{
 protected:
     void SetUp() override { ksim_reset(); }
     void TearDown() override { restart(); }
@@ -155,14 +157,15 @@ TEST_F(Trellow, LoadingRegistersTheDriverThatBindsDevicesNamedTrellow)
 
 TEST_F(Trellow, StateAfterProbeIsTheLevelWithoutAnEdge)
 {
-    const struct {
+    const struct
+    {
         int level;
-        bool texts;  // both texts given, or none
+        bool texts; // both texts given, or none
         const char *expected;
     } cases[] = {
         {0, false, "0\n"},
         {1, false, "1\n"},
-        {4, false, "4\n"},  // controller reports the line's bit unchanged
+        {4, false, "4\n"}, // controller reports the line's bit unchanged
         {0, true, "Undocked\n"},
         {1, true, "Docked\n"},
     };
@@ -182,7 +185,8 @@ TEST_F(Trellow, StateAfterProbeIsTheLevelWithoutAnEdge)
     }
 }
 
-struct ProbeFailure {
+struct ProbeFailure
+{
     const char *what;
     std::function<void(trellow_platform_data &)> arrange;
     bool noPlatformData;
@@ -194,22 +198,46 @@ TEST_F(Trellow, EachProbeFailureReturnsItsErrorAndLeavesNothingBehind)
 {
     const ProbeFailure cases[] = {
         {"no platform data", [](trellow_platform_data &) {}, true, -kEBUSY, {}},
-        {"irq flags 0", [](trellow_platform_data &p) { p.irq_flags = 0; }, false, -kEINVAL,
-         {"<3>IRQ flag is not specified.\n"}},  // a device error
-        {"allocation", [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_KMALLOC, -kENOMEM); },
-         false, -kENOMEM, {}},
+        {"irq flags 0",
+         [](trellow_platform_data &p) { p.irq_flags = 0; },
+         false,
+         -kEINVAL,
+         {"<3>IRQ flag is not specified.\n"}}, // a device error
+        {"allocation",
+         [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_KMALLOC, -kENOMEM); },
+         false,
+         -kENOMEM,
+         {}},
         {"extcon registration",
-         [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_EXTCON_REGISTER, -kEIO); }, false,
-         -kEIO, {}},
-        {"gpio request", [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_GPIO_REQUEST, -kEAGAIN); },
-         false, -kEAGAIN, {}},
-        {"no such line", [](trellow_platform_data &p) { p.gpio = KSIM_NR_GPIOS; }, false, -kEINVAL, {}},
-        {"line without interrupt", [](trellow_platform_data &p) { ksim_gpio_set_no_irq(p.gpio, -kENXIO); },
-         false, -kENXIO, {}},
-        {"gpio_to_irq", [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_GPIO_TO_IRQ, -kEINVAL); },
-         false, -kEINVAL, {}},
-        {"interrupt request", [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_REQUEST_IRQ, -kEINTR); },
-         false, -kEINTR, {}},
+         [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_EXTCON_REGISTER, -kEIO); },
+         false,
+         -kEIO,
+         {}},
+        {"gpio request",
+         [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_GPIO_REQUEST, -kEAGAIN); },
+         false,
+         -kEAGAIN,
+         {}},
+        {"no such line",
+         [](trellow_platform_data &p) { p.gpio = KSIM_NR_GPIOS; },
+         false,
+         -kEINVAL,
+         {}},
+        {"line without interrupt",
+         [](trellow_platform_data &p) { ksim_gpio_set_no_irq(p.gpio, -kENXIO); },
+         false,
+         -kENXIO,
+         {}},
+        {"gpio_to_irq",
+         [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_GPIO_TO_IRQ, -kEINVAL); },
+         false,
+         -kEINVAL,
+         {}},
+        {"interrupt request",
+         [](trellow_platform_data &) { ksim_fail_next(KSIM_FAULT_REQUEST_IRQ, -kEINTR); },
+         false,
+         -kEINTR,
+         {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -243,7 +271,8 @@ TEST_F(Trellow, ProbeFailsOnResourcesAnotherDeviceHolds)
     platform_device *a = bind(&first, 0);
     ASSERT_TRUE(a && ksim_device_bound(a));
 
-    const struct {
+    const struct
+    {
         const char *what;
         trellow_platform_data pdata;
         int expected;
@@ -298,14 +327,15 @@ TEST_F(Trellow, AnyContextInterruptCountsAsSuccess)
 
 TEST_F(Trellow, StateTextIsTheBoardsOnlyWhenBothTextsAreGiven)
 {
-    const struct {
+    const struct
+    {
         const char *on;
         const char *off;
         const char *high;
         const char *low;
     } cases[] = {
         {"Docked", "Undocked", "Docked\n", "Undocked\n"},
-        {"Docked", nullptr, "1\n", "0\n"},  // the class's own rendering
+        {"Docked", nullptr, "1\n", "0\n"}, // the class's own rendering
         {nullptr, "Undocked", "1\n", "0\n"},
         {nullptr, nullptr, "1\n", "0\n"},
         {"", "", "\n", "\n"},
@@ -328,8 +358,8 @@ TEST_F(Trellow, StateTextIsTheBoardsOnlyWhenBothTextsAreGiven)
 TEST_F(Trellow, StateTextsOfAPageOrMoreAreCutToThePage)
 {
     const size_t lengths[] = {
-        KSIM_PAGE_SIZE - 2,  // the text, its newline and the zero fill the page
-        KSIM_PAGE_SIZE - 1,  // the newline no longer fits
+        KSIM_PAGE_SIZE - 2, // the text, its newline and the zero fill the page
+        KSIM_PAGE_SIZE - 1, // the newline no longer fits
         KSIM_PAGE_SIZE,
         KSIM_PAGE_SIZE + 1,
         KSIM_PAGE_SIZE + KSIM_PAGE_SIZE / 2,
@@ -384,7 +414,7 @@ TEST_F(Trellow, EdgesDuringTheDelayAddNoReads)
 {
     trellow_platform_data pdata = dockBoard(5, 50);
     ASSERT_NE(bind(&pdata), nullptr);
-    ASSERT_EQ(ksim_gpio_reads(5), 1u);  // the read at probe
+    ASSERT_EQ(ksim_gpio_reads(5), 1u); // the read at probe
 
     // Three edges 10 ms (one tick) apart; the line ends high.
     ksim_gpio_set(5, 1);
@@ -415,11 +445,18 @@ TEST_F(Trellow, EdgesDuringTheDelayAddNoReads)
 TEST_F(Trellow, DelayIsTheDebounceRoundedUpToWholeTicks)
 {
     static_assert(KSIM_HZ == 100, "cases are written for 10 ms ticks");
-    const struct {
+    const struct
+    {
         unsigned ms;
         unsigned long ticks;
     } cases[] = {
-        {0, 0}, {1, 1}, {10, 1}, {11, 2}, {15, 2}, {50, 5}, {1000, 100},
+        {0, 0},
+        {1, 1},
+        {10, 1},
+        {11, 2},
+        {15, 2},
+        {50, 5},
+        {1000, 100},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.ms) + " ms");
@@ -443,7 +480,8 @@ TEST_F(Trellow, DelayIsTheDebounceRoundedUpToWholeTicks)
 
 TEST_F(Trellow, InterruptFollowsTheBoardsTriggerFlags)
 {
-    const struct {
+    const struct
+    {
         unsigned long flags;
         bool readsOnRise;
         bool readsOnFall;
@@ -484,14 +522,16 @@ TEST_F(Trellow, RemoveCancelsAPendingRead)
 
 // An edge at one place inside remove, and time passing at one place, as if
 // remove were slow there and the work ran meanwhile.
-struct RemoveScript {
+struct RemoveScript
+{
     ksim_point edgeAt;
-    ksim_point timeAt;  // KSIM_NR_POINTS: nowhere
+    ksim_point timeAt; // KSIM_NR_POINTS: nowhere
     bool unregistered = false;
     unsigned long readsAtUnregister = 0;
 };
 
-struct RemoveHook {
+struct RemoveHook
+{
     RemoveScript *script;
     ksim_point point;
 };
@@ -513,23 +553,30 @@ void duringRemove(void *arg)
 TEST_F(Trellow, AnEdgeDuringRemoveChangesNothingAfterUnregister)
 {
     const ksim_point points[] = {
-        KSIM_AT_FREE_IRQ, KSIM_AFTER_FREE_IRQ, KSIM_AT_CANCEL_WORK,
-        KSIM_AT_EXTCON_UNREGISTER, KSIM_AFTER_EXTCON_UNREGISTER,
+        KSIM_AT_FREE_IRQ,
+        KSIM_AFTER_FREE_IRQ,
+        KSIM_AT_CANCEL_WORK,
+        KSIM_AT_EXTCON_UNREGISTER,
+        KSIM_AFTER_EXTCON_UNREGISTER,
     };
     const ksim_point times[] = {
-        KSIM_NR_POINTS, KSIM_AT_FREE_IRQ, KSIM_AFTER_FREE_IRQ, KSIM_AT_CANCEL_WORK,
-        KSIM_AT_EXTCON_UNREGISTER, KSIM_AFTER_EXTCON_UNREGISTER,
+        KSIM_NR_POINTS,
+        KSIM_AT_FREE_IRQ,
+        KSIM_AFTER_FREE_IRQ,
+        KSIM_AT_CANCEL_WORK,
+        KSIM_AT_EXTCON_UNREGISTER,
+        KSIM_AFTER_EXTCON_UNREGISTER,
     };
     for (ksim_point edgeAt : points) {
         for (ksim_point timeAt : times) {
-            SCOPED_TRACE("edge at point " + std::to_string(edgeAt) + ", time passes at point " +
-                         std::to_string(timeAt));
+            SCOPED_TRACE("edge at point " + std::to_string(edgeAt) + ", time passes at point "
+                         + std::to_string(timeAt));
             restart();
             trellow_platform_data pdata = dockBoard(5, 50);
             platform_device *pdev = bind(&pdata);
             ASSERT_NE(pdev, nullptr);
 
-            RemoveScript script{edgeAt, timeAt};
+            RemoveScript script {edgeAt, timeAt};
             RemoveHook hooks[KSIM_NR_POINTS];
             for (ksim_point p : points) {
                 hooks[p] = {&script, p};
@@ -598,14 +645,15 @@ TEST_F(Trellow, TwoConnectorsStayIndependent)
     ksim_advance(2);
     EXPECT_EQ(readState("headset"), "5\n");
     EXPECT_EQ(ksim_gpio_held(), 1u);
-    EXPECT_EQ(ksim_devres_count(b), 2u);  // its data and its line
+    EXPECT_EQ(ksim_devres_count(b), 2u); // its data and its line
 }
 
 TEST(TrellowSim, PrintsTheDebouncedStatesOfABouncingPlug)
 {
-    qk::RunResult r = qk::run({TRELLOW_SIM_PATH, "--on", "Docked", "--off", "Undocked", "load",
-                               "set", "1", "wait", "10", "set", "0", "wait", "10", "set", "1",
-                               "wait", "60", "set", "0", "wait", "60", "unload", "show"});
+    qk::RunResult r = qk::run(
+        {TRELLOW_SIM_PATH, "--on", "Docked", "--off", "Undocked", "load", "set",    "1",
+         "wait",           "10",   "set",    "0",     "wait",     "10",   "set",    "1",
+         "wait",           "60",   "set",    "0",     "wait",     "60",   "unload", "show"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out,
@@ -633,4 +681,4 @@ TEST(TrellowSim, ShowsTheProbeErrorOfABoardWithoutTriggerFlags)
               "[    0 ms] read: /sys/class/extcon/dock/state: No such device\n");
 }
 
-}  // namespace
+} // namespace

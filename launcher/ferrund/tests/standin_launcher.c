@@ -17,8 +17,10 @@ int main(int argc, char **argv)
 	const char *tmpdir = getenv("TMPDIR");
 	fprintf(f, "TMPDIR=%s\n", tmpdir ? tmpdir : "(unset)");
 	// Globally visible only when preloaded with RTLD_GLOBAL.
-	fprintf(f, "zendra=%s\n", dlsym(RTLD_DEFAULT, "standin_zendra_marker") ? "visible" : "absent");
-	fprintf(f, "unirun=%s\n", dlsym(RTLD_DEFAULT, "standin_unirun_marker") ? "visible" : "absent");
+	fprintf(f, "zendra=%s\n",
+		dlsym(RTLD_DEFAULT, "standin_zendra_marker") ? "visible" : "absent");
+	fprintf(f, "unirun=%s\n",
+		dlsym(RTLD_DEFAULT, "standin_unirun_marker") ? "visible" : "absent");
 	fclose(f);
 	// The front end must ignore this.
 	return 7;

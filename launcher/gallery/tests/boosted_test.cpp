@@ -55,13 +55,26 @@ TEST(BoostedLaunch, GalleryReusesTheWarmedObjectsAndReportsItsStatus)
     // The sanitizer runtime would otherwise insist on coming first.
     o.env["ASAN_OPTIONS"] = "detect_leaks=0:verify_asan_link_order=0";
     o.timeoutSeconds = 120;
-    const qk::RunResult r
-        = qk::run({ INPLACE_PATH, "-b", FERRUND_LIBRARY, "/usr/lib/libferrund.so.0", "-b",
-                      PRELOAD_QML, "/usr/share/yombabooster/preload.qml", "-b", GALLERY_QML,
-                      "/usr/share/vitrelcomponentgallery/componentgallery.qml", "--", "bash",
-                      BOOSTED_LAUNCH_SH, FERRUND_PATH, INVOKER_PATH, YOMBABOOSTER_PATH,
-                      GALLERY_PATH, LAUNCHPROBE_PATH, dir.path() },
-            o);
+    const qk::RunResult r = qk::run({INPLACE_PATH,
+                                     "-b",
+                                     FERRUND_LIBRARY,
+                                     "/usr/lib/libferrund.so.0",
+                                     "-b",
+                                     PRELOAD_QML,
+                                     "/usr/share/yombabooster/preload.qml",
+                                     "-b",
+                                     GALLERY_QML,
+                                     "/usr/share/vitrelcomponentgallery/componentgallery.qml",
+                                     "--",
+                                     "bash",
+                                     BOOSTED_LAUNCH_SH,
+                                     FERRUND_PATH,
+                                     INVOKER_PATH,
+                                     YOMBABOOSTER_PATH,
+                                     GALLERY_PATH,
+                                     LAUNCHPROBE_PATH,
+                                     dir.path()},
+                                    o);
     const std::string log = qk::readFile(dir.file("daemon.log"));
     ASSERT_EQ(r.status, 0) << r.out << r.err << log;
     EXPECT_EQ(r.out, "first=5\nsecond=1\ndaemon=0\nsocket=removed\n") << log;
@@ -77,7 +90,7 @@ TEST(BoostedLaunch, GalleryReusesTheWarmedObjectsAndReportsItsStatus)
         "grabbed " + dir.file("boosted.png") + " 800x600",
     };
     EXPECT_EQ(lines(qk::readFile(dir.file("trace1"))), first);
-    const std::vector<std::string> second = { "application reused", "view reused" };
+    const std::vector<std::string> second = {"application reused", "view reused"};
     EXPECT_EQ(lines(qk::readFile(dir.file("trace2"))), second);
 
     EXPECT_EQ(count(log, "booster y ready"), 3u) << log;

@@ -20,7 +20,8 @@ const char *const SystemQml = "/usr/share/vitrelcomponentgallery/componentgaller
 std::string fixtureQml(const std::string &origin)
 {
     return "import QtQuick 2.15\n"
-           "Rectangle { width: 320; height: 240; color: \"teal\"; property string origin: \"" + origin + "\" }\n";
+           "Rectangle { width: 320; height: 240; color: \"teal\"; property string origin: \""
+        + origin + "\" }\n";
 }
 
 std::vector<std::string> lines(const std::string &text)
@@ -63,13 +64,13 @@ protected:
         if (!besideQml.empty()) {
             qk::writeFile(beside, besideQml);
         }
-        std::vector<std::string> argv = { INPLACE_PATH };
+        std::vector<std::string> argv = {INPLACE_PATH};
         if (!systemQml.empty()) {
             const std::string system = m_dir.file("system.qml");
             qk::writeFile(system, systemQml);
-            argv.insert(argv.end(), { "-b", system, SystemQml });
+            argv.insert(argv.end(), {"-b", system, SystemQml});
         }
-        argv.insert(argv.end(), { "--", m_program });
+        argv.insert(argv.end(), {"--", m_program});
         argv.insert(argv.end(), args.begin(), args.end());
         (void)unlink(m_dir.file("trace").c_str());
         qk::RunOptions o;
@@ -113,25 +114,31 @@ protected:
 
 TEST_F(Gallery, ModesFollowTheExactOptions)
 {
-    const std::string device = "view at 0,0 size 800x600 fullscreen=1 resizeMode=0 opaquePaint=1 noSystemBackground=1";
-    const std::string window = "view at 0,0 size 320x240 fullscreen=0 resizeMode=1 opaquePaint=0 noSystemBackground=0";
-    const std::string second = "view at 100,100 size 320x240 fullscreen=0 resizeMode=1 opaquePaint=0 noSystemBackground=0";
-    struct Case {
+    const std::string device
+        = "view at 0,0 size 800x600 fullscreen=1 resizeMode=0 opaquePaint=1 noSystemBackground=1";
+    const std::string window
+        = "view at 0,0 size 320x240 fullscreen=0 resizeMode=1 opaquePaint=0 noSystemBackground=0";
+    const std::string second
+        = "view at 100,100 size 320x240 fullscreen=0 resizeMode=1 opaquePaint=0 noSystemBackground=0";
+    struct Case
+    {
         std::vector<std::string> args;
         std::string view;
         bool desktop;
     };
     const Case cases[] = {
-        { {}, device, false },
-        { { "-desktop" }, window, true },
-        { { "a", "-desktop", "b" }, window, true },                 // anywhere on the line
-        { { "-openInSecondScreen", "-desktop" }, second, true },    // the one screen there is counts as empty
-        { { "-openInSecondScreen" }, device, false },               // no effect without -desktop
-        { { "-Desktop" }, device, false },                          // case-sensitive
-        { { "--desktop" }, device, false },                         // whole elements only
-        { { "-desktopx" }, device, false },
-        { { "-desktop", "-openinsecondscreen" }, window, true },
-        { { "-desktop", "-openInSecondScreenX" }, window, true },
+        {{}, device, false},
+        {{"-desktop"}, window, true},
+        {{"a", "-desktop", "b"}, window, true}, // anywhere on the line
+        {{"-openInSecondScreen", "-desktop"},
+         second,
+         true}, // the one screen there is counts as empty
+        {{"-openInSecondScreen"}, device, false}, // no effect without -desktop
+        {{"-Desktop"}, device, false}, // case-sensitive
+        {{"--desktop"}, device, false}, // whole elements only
+        {{"-desktopx"}, device, false},
+        {{"-desktop", "-openinsecondscreen"}, window, true},
+        {{"-desktop", "-openInSecondScreenX"}, window, true},
     };
     for (const Case &c : cases) {
         std::string name;
@@ -162,7 +169,7 @@ TEST_F(Gallery, DesktopDirectoryMayHoldUrlCharacters)
     m_program = dir + "/vitrelcomponentgallery";
     qk::writeFile(m_program, qk::readFile(GALLERY_PATH), 0755);
     qk::writeFile(dir + "/componentgallery.qml", fixtureQml("odd directory"));
-    const qk::RunResult r = run({ "-desktop" }, fixtureQml("system"), "");
+    const qk::RunResult r = run({"-desktop"}, fixtureQml("system"), "");
     EXPECT_EQ(r.status, 4) << r.err;
     const std::vector<std::string> t = trace();
     ASSERT_EQ(t.size(), 6u) << r.err;
@@ -171,7 +178,8 @@ TEST_F(Gallery, DesktopDirectoryMayHoldUrlCharacters)
 
 TEST_F(Gallery, UnreadableMainFileEndsWithStatusOneWithoutEventLoop)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         std::vector<std::string> args;
         std::string system;
@@ -179,21 +187,24 @@ TEST_F(Gallery, UnreadableMainFileEndsWithStatusOneWithoutEventLoop)
     };
     const std::string broken = "import QtQuick 2.15\nRectangle { width: }\n";
     const Case cases[] = {
-        { "device, no file", {}, "", fixtureQml("beside") },
-        { "device, broken file", {}, broken, fixtureQml("beside") },
-        { "desktop, no file beside", { "-desktop" }, fixtureQml("system"), "" },
-        { "desktop, broken file beside", { "-desktop", "-openInSecondScreen" }, fixtureQml("system"), broken },
+        {"device, no file", {}, "", fixtureQml("beside")},
+        {"device, broken file", {}, broken, fixtureQml("beside")},
+        {"desktop, no file beside", {"-desktop"}, fixtureQml("system"), ""},
+        {"desktop, broken file beside",
+         {"-desktop", "-openInSecondScreen"},
+         fixtureQml("system"),
+         broken},
     };
     for (const Case &c : cases) {
         // Nothing would end an event loop: no exit after a frame.
         const qk::RunResult r
-            = run(c.args, c.system, c.beside, { { "LAUNCHPROBE_EXIT_AFTER_FRAME", "" } });
+            = run(c.args, c.system, c.beside, {{"LAUNCHPROBE_EXIT_AFTER_FRAME", ""}});
         EXPECT_EQ(r.status, 1) << c.name;
         EXPECT_FALSE(r.signaled) << c.name;
         const std::vector<std::string> err = lines(r.err);
         ASSERT_FALSE(err.empty()) << c.name;
         EXPECT_EQ(err.back(), "Unable to read main qml file") << c.name;
-        const std::vector<std::string> expected = { "application new", "view new" };
+        const std::vector<std::string> expected = {"application new", "view new"};
         EXPECT_EQ(trace(), expected) << c.name << ": never shown";
     }
 }
@@ -201,8 +212,10 @@ TEST_F(Gallery, UnreadableMainFileEndsWithStatusOneWithoutEventLoop)
 TEST_F(Gallery, ScreenshotShowsTheComponents)
 {
     const std::string png = m_dir.file("gallery.png");
-    const qk::RunResult r = run({}, qk::readFile(GALLERY_QML), "",
-        { { "LAUNCHPROBE_GRAB", png }, { "LAUNCHPROBE_EXIT_AFTER_FRAME", "0" } });
+    const qk::RunResult r = run({},
+                                qk::readFile(GALLERY_QML),
+                                "",
+                                {{"LAUNCHPROBE_GRAB", png}, {"LAUNCHPROBE_EXIT_AFTER_FRAME", "0"}});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "") << "the gallery's QML loads without warnings";
     const std::vector<std::string> t = trace();

@@ -157,10 +157,10 @@ void checkAccepted(Booster &booster, const Request &expected)
 
 // A request that every booster must take, whatever came before it.
 const uint8_t nextRequest[] = {
-    'F', 'R', 'N', 'V', 1, 0, 0, 0, 0, 0, 0, 0, // version 1, no flags
-    1, 0, 0, 0, 4, 0, 0, 0, '/', 'a', 'p', 'p', // argv: "/app"
-    1, 0, 0, 0, 3, 0, 0, 0, 'A', '=', '1', // env: "A=1"
-    1, 0, 0, 0, '/', // cwd "/"
+    'F', 'R', 'N', 'V', 1,   0, 0, 0, 0,   0,   0,   0, // version 1, no flags
+    1,   0,   0,   0,   4,   0, 0, 0, '/', 'a', 'p', 'p', // argv: "/app"
+    1,   0,   0,   0,   3,   0, 0, 0, 'A', '=', '1', // env: "A=1"
+    1,   0,   0,   0,   '/', // cwd "/"
 };
 
 void checkBooster(Booster &booster, const uint8_t *data, size_t size)
@@ -191,7 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static YombaBooster *boosters[2];
     if (!boosters[0]) {
         static char name[] = "fuzz";
-        static char *argv[] = { name, nullptr };
+        static char *argv[] = {name, nullptr};
         for (int boot = 0; boot < 2; ++boot) {
             boosters[boot] = new YombaBooster;
             boosters[boot]->initialize(1, argv, -1, -1, nullptr, boot == 1);

@@ -25,7 +25,8 @@ namespace {
 
 const char *const PreloadPath = "/usr/share/yombabooster/preload.qml";
 
-struct Plugin {
+struct Plugin
+{
     Plugin()
     {
         handle = dlopen(YOMBABOOSTER_PATH, RTLD_NOW);
@@ -35,7 +36,8 @@ struct Plugin {
         create = reinterpret_cast<Booster *(*)()>(dlsym(handle, "create"));
         type = reinterpret_cast<char (*)()>(dlsym(handle, "type"));
         socketName = reinterpret_cast<const char *(*)()>(dlsym(handle, "socketName"));
-        temporaryProcessName = reinterpret_cast<const char *(*)()>(dlsym(handle, "temporaryProcessName"));
+        temporaryProcessName
+            = reinterpret_cast<const char *(*)()>(dlsym(handle, "temporaryProcessName"));
     }
     bool complete() const { return create && type && socketName && temporaryProcessName; }
 
@@ -71,7 +73,8 @@ TEST(YombaBoosterExports, AgreeWithTheBooster)
 
 // A launch request as an invoker sends it.
 std::string request(const std::vector<std::string> &args, uint32_t flags,
-                    const std::vector<std::string> &env = { "APP_MODE=test" }, const std::string &cwd = "/")
+                    const std::vector<std::string> &env = {"APP_MODE=test"},
+                    const std::string &cwd = "/")
 {
     std::string r = FERRUND_MAGIC_REQUEST;
     auto word = [&r](uint32_t v) { r.append(reinterpret_cast<const char *>(&v), sizeof v); };
@@ -102,21 +105,24 @@ public:
     const char *socketPath() const override { return "/nonexistent/plain"; }
 };
 
-struct Outcome {
+struct Outcome
+{
     bool result;
-    bool connectionOpen;   // the booster still holds the descriptor
-    std::string reply;     // what the invoker read before the booster let go
+    bool connectionOpen; // the booster still holds the descriptor
+    std::string reply; // what the invoker read before the booster let go
     std::vector<std::string> argv;
 
     bool operator==(const Outcome &o) const
     {
-        return result == o.result && connectionOpen == o.connectionOpen && reply == o.reply && argv == o.argv;
+        return result == o.result && connectionOpen == o.connectionOpen && reply == o.reply
+            && argv == o.argv;
     }
 };
 
 std::ostream &operator<<(std::ostream &os, const Outcome &o)
 {
-    os << "{result " << o.result << ", open " << o.connectionOpen << ", reply " << o.reply.size() << " bytes, argv";
+    os << "{result " << o.result << ", open " << o.connectionOpen << ", reply " << o.reply.size()
+       << " bytes, argv";
     for (const std::string &a : o.argv) {
         os << " '" << a << "'";
     }
@@ -164,7 +170,8 @@ std::string accepted()
     return std::string(FERRUND_MAGIC_ACCEPT) + std::string(reinterpret_cast<const char *>(&pid), 4);
 }
 
-struct InvokerCase {
+struct InvokerCase
+{
     const char *name;
     std::string sent;
     Peer peer;
@@ -173,33 +180,39 @@ struct InvokerCase {
 
 std::vector<InvokerCase> invokerCases()
 {
-    const std::vector<std::string> app = { "/usr/bin/vitrelcomponentgallery", "-desktop" };
+    const std::vector<std::string> app = {"/usr/bin/vitrelcomponentgallery", "-desktop"};
     std::string badMagic = request(app, 0);
     badMagic[0] = 'X';
     std::string truncated = request(app, 0);
     truncated.resize(truncated.size() - 3);
     return {
-        { "no wait", request(app, 0), Peer::ClosesAfterSending, { true, false, accepted(), app } },
-        { "waits for the exit status", request(app, FERRUND_WAIT_EXIT), Peer::KeepsOpen,
-          { true, true, accepted(), app } },
-        { "sends nothing", "", Peer::ClosesAfterSending, { false, true, "", {} } },  // not connected: left alone
-        { "bad magic", badMagic, Peer::ClosesAfterSending, { false, false, "", {} } },
-        { "truncated", truncated, Peer::ClosesAfterSending, { false, false, "", {} } },
-        { "no arguments", request({}, 0), Peer::ClosesAfterSending, { false, false, "", {} } },
-        { "NUL inside an argument", request({ std::string("/bin/a\0b", 8) }, 0), Peer::ClosesAfterSending,
-          { false, false, "", {} } },
-        { "environment entry without =", request(app, 0, { "NOEQUALS" }), Peer::ClosesAfterSending,
-          { false, false, "", {} } },
+        {"no wait", request(app, 0), Peer::ClosesAfterSending, {true, false, accepted(), app}},
+        {"waits for the exit status",
+         request(app, FERRUND_WAIT_EXIT),
+         Peer::KeepsOpen,
+         {true, true, accepted(), app}},
+        {"sends nothing",
+         "",
+         Peer::ClosesAfterSending,
+         {false, true, "", {}}}, // not connected: left alone
+        {"bad magic", badMagic, Peer::ClosesAfterSending, {false, false, "", {}}},
+        {"truncated", truncated, Peer::ClosesAfterSending, {false, false, "", {}}},
+        {"no arguments", request({}, 0), Peer::ClosesAfterSending, {false, false, "", {}}},
+        {"NUL inside an argument",
+         request({std::string("/bin/a\0b", 8)}, 0),
+         Peer::ClosesAfterSending,
+         {false, false, "", {}}},
+        {"environment entry without =",
+         request(app, 0, {"NOEQUALS"}),
+         Peer::ClosesAfterSending,
+         {false, false, "", {}}},
     };
 }
 
 class YombaBoosterReceive : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(plugin().complete()) << dlerror();
-    }
+    void SetUp() override { ASSERT_TRUE(plugin().complete()) << dlerror(); }
 
     std::unique_ptr<Booster> newBooster(bool bootMode)
     {
@@ -222,7 +235,7 @@ TEST_F(YombaBoosterReceive, KeptConnectionReportsTheExitStatus)
     auto booster = newBooster(false);
     int fds[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-    const std::string sent = request({ "/bin/app" }, FERRUND_WAIT_EXIT);
+    const std::string sent = request({"/bin/app"}, FERRUND_WAIT_EXIT);
     ASSERT_EQ(write(fds[0], sent.data(), sent.size()), ssize_t(sent.size()));
     ASSERT_TRUE(booster->receiveDataFromInvoker(fds[1]));
     ASSERT_TRUE(booster->connection()->connected());
@@ -231,8 +244,10 @@ TEST_F(YombaBoosterReceive, KeptConnectionReportsTheExitStatus)
     std::string reply(16, '\0');
     ASSERT_EQ(read(fds[0], reply.data(), reply.size()), 16);
     const uint32_t status = 3;
-    EXPECT_EQ(reply.substr(8), std::string(FERRUND_MAGIC_EXIT) + std::string(reinterpret_cast<const char *>(&status), 4));
-    EXPECT_EQ(booster->appData()->environment(), std::vector<std::string>{ "APP_MODE=test" });
+    EXPECT_EQ(reply.substr(8),
+              std::string(FERRUND_MAGIC_EXIT)
+                  + std::string(reinterpret_cast<const char *>(&status), 4));
+    EXPECT_EQ(booster->appData()->environment(), std::vector<std::string> {"APP_MODE=test"});
     EXPECT_EQ(booster->appData()->workingDirectory(), "/");
     close(fds[0]);
 }
@@ -262,11 +277,11 @@ protected:
 
     qk::RunResult warmUp(const std::string &preload, bool reference = false)
     {
-        std::vector<std::string> argv = { INPLACE_PATH };
+        std::vector<std::string> argv = {INPLACE_PATH};
         if (!preload.empty()) {
-            argv.insert(argv.end(), { "-b", preload, PreloadPath });
+            argv.insert(argv.end(), {"-b", preload, PreloadPath});
         }
-        argv.insert(argv.end(), { "--", BOOSTERPROBE_PATH, YOMBABOOSTER_PATH });
+        argv.insert(argv.end(), {"--", BOOSTERPROBE_PATH, YOMBABOOSTER_PATH});
         if (reference) {
             argv.push_back(PreloadPath);
         }
@@ -321,17 +336,21 @@ TEST_F(YombaBoosterWarmUp, GoodPreloadsLogNothing)
 
 TEST_F(YombaBoosterWarmUp, FailuresAreLoggedAndWarmUpStillSucceeds)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         std::string file;
         size_t errors;
     };
     const Case cases[] = {
-        { "missing", "", 1 },
-        { "syntax error", fixture("syntax.qml", "import QtQuick 2.0\nItem {\n    width: }\n"), 1 },
-        { "unknown type", fixture("type.qml", "import QtQuick 2.0\nNoSuchType {\n}\n"), 1 },
-        { "two missing modules", fixture("imports.qml", "import QtQuick 2.0\nimport NoSuchModule 1.0\n"
-                                                      "import OtherMissing 2.0\nItem {}\n"), 2 },
+        {"missing", "", 1},
+        {"syntax error", fixture("syntax.qml", "import QtQuick 2.0\nItem {\n    width: }\n"), 1},
+        {"unknown type", fixture("type.qml", "import QtQuick 2.0\nNoSuchType {\n}\n"), 1},
+        {"two missing modules",
+         fixture("imports.qml",
+                 "import QtQuick 2.0\nimport NoSuchModule 1.0\n"
+                 "import OtherMissing 2.0\nItem {}\n"),
+         2},
     };
     for (const Case &c : cases) {
         const qk::RunResult r = warmUp(c.file, true);
@@ -341,9 +360,10 @@ TEST_F(YombaBoosterWarmUp, FailuresAreLoggedAndWarmUpStillSucceeds)
         const std::vector<std::string> out = lines(r.out);
         ASSERT_FALSE(out.empty()) << c.name;
         EXPECT_EQ(out[0], "warmUp=true") << c.name;
-        std::vector<std::string> expected = { "YombaBooster: Preload component failed to load:" };
+        std::vector<std::string> expected = {"YombaBooster: Preload component failed to load:"};
         for (size_t i = 1; i < out.size(); ++i) {
-            ASSERT_EQ(out[i].rfind("error: file://" + std::string(PreloadPath) + ":", 0), 0u) << out[i];
+            ASSERT_EQ(out[i].rfind("error: file://" + std::string(PreloadPath) + ":", 0), 0u)
+                << out[i];
             expected.push_back("YombaBooster:    " + out[i].substr(7));
         }
         EXPECT_GE(expected.size(), 1 + c.errors) << c.name;
@@ -354,7 +374,8 @@ TEST_F(YombaBoosterWarmUp, FailuresAreLoggedAndWarmUpStillSucceeds)
 TEST_F(YombaBoosterWarmUp, ObjectThatCannotBeCreatedIsLoggedAlone)
 {
     // Compiles, but creation fails: the required property is never set.
-    const qk::RunResult r = warmUp(fixture("required.qml", "import QtQuick 2.15\nItem { required property int level }\n"));
+    const qk::RunResult r = warmUp(
+        fixture("required.qml", "import QtQuick 2.15\nItem { required property int level }\n"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "warmUp=true\n");
     EXPECT_EQ(r.err, "YombaBooster: Preload object creation failed\n");

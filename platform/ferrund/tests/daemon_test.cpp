@@ -33,7 +33,8 @@ protected:
 
     qk::RunResult inNamespace(const std::vector<std::string> &command)
     {
-        std::vector<std::string> argv = { INPLACE_PATH, "-b", FERRUND_LIBRARY, "/usr/lib/libferrund.so.0", "--" };
+        std::vector<std::string> argv
+            = {INPLACE_PATH, "-b", FERRUND_LIBRARY, "/usr/lib/libferrund.so.0", "--"};
         argv.insert(argv.end(), command.begin(), command.end());
         qk::RunOptions o;
         o.env["TESTBOOSTER_SOCKET"] = "/tmp/testboosty";
@@ -49,24 +50,33 @@ TEST_F(Daemon, LaunchesInBoostersAndReplacesThem)
 {
     const std::string notElf = m_dir.file("notelf");
     qk::writeFile(notElf, "#!/bin/sh\n", 0755);
-    const qk::RunResult r = inNamespace({ "bash", DAEMON_SESSION_SH, FERRUND_PATH, INVOKER_PATH, TESTBOOSTER_PATH,
-                                          TESTAPP_PATH, notElf, m_dir.path() });
+    const qk::RunResult r = inNamespace({"bash",
+                                         DAEMON_SESSION_SH,
+                                         FERRUND_PATH,
+                                         INVOKER_PATH,
+                                         TESTBOOSTER_PATH,
+                                         TESTAPP_PATH,
+                                         notElf,
+                                         m_dir.path()});
     const std::string log = qk::readFile(m_dir.file("daemon.log"));
     ASSERT_EQ(r.status, 0) << r.out << r.err << log;
-    EXPECT_EQ(r.out, "waited=7\n"
-                     "not waiting=0\n"
-                     "not loadable=127\n"
-                     "second daemon=0\n"   // the library's result is not ferrund's
-                     "daemon=0\n"
-                     "socket removed\n") << log;
+    EXPECT_EQ(r.out,
+              "waited=7\n"
+              "not waiting=0\n"
+              "not loadable=127\n"
+              "second daemon=0\n" // the library's result is not ferrund's
+              "daemon=0\n"
+              "socket removed\n")
+        << log;
     // The environment and working directory are the invoker's.
     EXPECT_EQ(qk::readFile(m_dir.file("daemon.out")),
               "app: [7] [two words] mark=from-invoker cwd=/tmp/work\n"
               "app: [0] mark=(unset) cwd=/tmp/work\n");
     EXPECT_EQ(count(log, "launched an application"), 3u) << log;
     EXPECT_EQ(count(log, "ferrund: cannot load " + notElf), 1u) << log;
-    EXPECT_EQ(qk::readFile(m_dir.file("second.log")), "ferrund: another daemon serves /tmp/testboosty\n"
-                                                      "ferrund: no booster to run\n");
+    EXPECT_EQ(qk::readFile(m_dir.file("second.log")),
+              "ferrund: another daemon serves /tmp/testboosty\n"
+              "ferrund: no booster to run\n");
 }
 
 TEST_F(Daemon, RefusesInvokersAtOnceWhenABoosterDiedAtStart)
@@ -97,17 +107,25 @@ TEST_F(Daemon, RefusesInvokersAtOnceWhenABoosterDiedAtStart)
         wait "$daemon"
         echo "daemon=$?"
     )";
-    const qk::RunResult r = inNamespace({ "bash", "-c", session, "session", m_dir.path(),
-        FERRUND_PATH, INVOKER_PATH, TESTBOOSTER_PATH, TESTBOOSTER_U_PATH, TESTAPP_PATH });
+    const qk::RunResult r = inNamespace({"bash",
+                                         "-c",
+                                         session,
+                                         "session",
+                                         m_dir.path(),
+                                         FERRUND_PATH,
+                                         INVOKER_PATH,
+                                         TESTBOOSTER_PATH,
+                                         TESTBOOSTER_U_PATH,
+                                         TESTAPP_PATH});
     const std::string log = qk::readFile(m_dir.file("daemon.log"));
     EXPECT_EQ(r.out,
-        "failed u\n"
-        "ready t\n"
-        "invoker=125\n"
-        "socket removed\n"
-        "sockets of t: /tmp/testboosty\n"
-        "t serves=3\n"
-        "daemon=0\n")
+              "failed u\n"
+              "ready t\n"
+              "invoker=125\n"
+              "socket removed\n"
+              "sockets of t: /tmp/testboosty\n"
+              "t serves=3\n"
+              "daemon=0\n")
         << log;
     EXPECT_EQ(r.err, "ferrund-invoke: cannot connect to the booster\n");
     EXPECT_EQ(log, "ferrund: booster u died at start; not restarting it\n");
@@ -115,24 +133,26 @@ TEST_F(Daemon, RefusesInvokersAtOnceWhenABoosterDiedAtStart)
 
 TEST_F(Daemon, CommandLine)
 {
-    struct Case {
+    struct Case
+    {
         std::vector<std::string> args;
         std::string outStart;
         std::string err;
     };
     const Case cases[] = {
-        { { "--help" }, "Usage: ferrund [--booster PLUGIN]...", "" },
-        { { "-h", "--bogus" }, "Usage: ferrund", "ferrund: unknown argument --bogus\n" },
-        { { "--bogus" }, "", "ferrund: unknown argument --bogus\n" },
-        { { "--ready-fd", "x" }, "", "ferrund: bad readiness descriptor x\n" },
-        { { "--ready-fd", "" }, "", "ferrund: bad readiness descriptor \n" },
-        { { "--ready-fd", "99" }, "", "ferrund: bad readiness descriptor 99\n" }, // not open
-        { { "--booster", FERRUND_LIBRARY }, "",
-            std::string("ferrund: ") + FERRUND_LIBRARY
-                + " is not a booster plug-in\nferrund: no booster to run\n" },
+        {{"--help"}, "Usage: ferrund [--booster PLUGIN]...", ""},
+        {{"-h", "--bogus"}, "Usage: ferrund", "ferrund: unknown argument --bogus\n"},
+        {{"--bogus"}, "", "ferrund: unknown argument --bogus\n"},
+        {{"--ready-fd", "x"}, "", "ferrund: bad readiness descriptor x\n"},
+        {{"--ready-fd", ""}, "", "ferrund: bad readiness descriptor \n"},
+        {{"--ready-fd", "99"}, "", "ferrund: bad readiness descriptor 99\n"}, // not open
+        {{"--booster", FERRUND_LIBRARY},
+         "",
+         std::string("ferrund: ") + FERRUND_LIBRARY
+             + " is not a booster plug-in\nferrund: no booster to run\n"},
     };
     for (const Case &c : cases) {
-        std::vector<std::string> command = { "env", "DISPLAY=:0", FERRUND_PATH };
+        std::vector<std::string> command = {"env", "DISPLAY=:0", FERRUND_PATH};
         command.insert(command.end(), c.args.begin(), c.args.end());
         const qk::RunResult r = inNamespace(command);
         EXPECT_EQ(r.status, 0) << c.args[0];

@@ -53,16 +53,16 @@ int ksim_device_probe_result(const struct platform_device *pdev);
 size_t ksim_devres_count(const struct platform_device *pdev);
 
 /* Totals still held across the machine. */
-size_t ksim_mem_held(void);		/* managed and kmalloc blocks */
-size_t ksim_gpio_held(void);		/* requested lines */
-size_t ksim_irq_actions(void);		/* installed handlers */
-size_t ksim_extcon_registered(void);	/* registered connectors */
-size_t ksim_work_pending(void);		/* queued or timed work items */
+size_t ksim_mem_held(void);	     /* managed and kmalloc blocks */
+size_t ksim_gpio_held(void);	     /* requested lines */
+size_t ksim_irq_actions(void);	     /* installed handlers */
+size_t ksim_extcon_registered(void); /* registered connectors */
+size_t ksim_work_pending(void);	     /* queued or timed work items */
 
 /* Lines 0..63; line n raises interrupt KSIM_GPIO_IRQ_BASE + n. */
-#define KSIM_NR_GPIOS		64
-#define KSIM_GPIO_IRQ_BASE	64
-#define KSIM_NR_IRQS		128
+#define KSIM_NR_GPIOS 64
+#define KSIM_GPIO_IRQ_BASE 64
+#define KSIM_NR_IRQS 128
 /* Sets the value the controller reports; a zero/non-zero change is an edge. */
 void ksim_gpio_set(unsigned gpio, int value);
 /* Makes gpio_to_irq() of the line fail with err (0 restores it). */
@@ -104,22 +104,22 @@ unsigned long ksim_extcon_changes(const char *name);
 
 /* Failures of the kernel's services, each armed for the next call. */
 enum ksim_fault {
-	KSIM_FAULT_KMALLOC,		/* devm_kzalloc, kmalloc: NULL */
-	KSIM_FAULT_EXTCON_REGISTER,	/* extcon_dev_register: err */
-	KSIM_FAULT_GPIO_REQUEST,	/* gpio requests: err */
-	KSIM_FAULT_GPIO_TO_IRQ,		/* gpio_to_irq: err */
-	KSIM_FAULT_REQUEST_IRQ,		/* request_*irq: err */
+	KSIM_FAULT_KMALLOC,	    /* devm_kzalloc, kmalloc: NULL */
+	KSIM_FAULT_EXTCON_REGISTER, /* extcon_dev_register: err */
+	KSIM_FAULT_GPIO_REQUEST,    /* gpio requests: err */
+	KSIM_FAULT_GPIO_TO_IRQ,	    /* gpio_to_irq: err */
+	KSIM_FAULT_REQUEST_IRQ,	    /* request_*irq: err */
 	KSIM_NR_FAULTS
 };
 void ksim_fail_next(enum ksim_fault fault, int err);
 
 /* Places inside the kernel's services where a test may act. */
 enum ksim_point {
-	KSIM_AT_FREE_IRQ,		/* entering free_irq */
-	KSIM_AFTER_FREE_IRQ,		/* free_irq about to return */
-	KSIM_AT_CANCEL_WORK,		/* entering cancel_*work_sync */
-	KSIM_AT_EXTCON_UNREGISTER,	/* entering extcon_dev_unregister */
-	KSIM_AFTER_EXTCON_UNREGISTER,	/* extcon_dev_unregister leaving */
+	KSIM_AT_FREE_IRQ,	      /* entering free_irq */
+	KSIM_AFTER_FREE_IRQ,	      /* free_irq about to return */
+	KSIM_AT_CANCEL_WORK,	      /* entering cancel_*work_sync */
+	KSIM_AT_EXTCON_UNREGISTER,    /* entering extcon_dev_unregister */
+	KSIM_AFTER_EXTCON_UNREGISTER, /* extcon_dev_unregister leaving */
 	KSIM_NR_POINTS
 };
 /* fn(arg) runs each time the point is passed; NULL removes it. */
@@ -127,9 +127,9 @@ void ksim_set_hook(enum ksim_point point, void (*fn)(void *), void *arg);
 
 /* The kernel log: one record per printk or dev_printk. */
 struct ksim_log_record {
-	int level;		/* 0..7, 4 when none was given */
-	const char *device;	/* device name, or NULL for printk */
-	const char *text;	/* formatted message without level mark */
+	int level;	    /* 0..7, 4 when none was given */
+	const char *device; /* device name, or NULL for printk */
+	const char *text;   /* formatted message without level mark */
 };
 size_t ksim_log_count(void);
 const struct ksim_log_record *ksim_log_entry(size_t i);

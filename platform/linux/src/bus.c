@@ -128,9 +128,10 @@ int platform_driver_register(struct platform_driver *drv)
 	if (!drv->driver.name)
 		return -EINVAL;
 	list_for_each_entry(other, &drivers, bus_entry) {
-		if (other == drv || !strcmp(other->driver.name,
-					    drv->driver.name)) {
-			printk(KERN_ERR "Driver '%s' is already registered, aborting...\n",
+		if (other == drv ||
+		    !strcmp(other->driver.name, drv->driver.name)) {
+			printk(KERN_ERR
+			       "Driver '%s' is already registered, aborting...\n",
 			       drv->driver.name);
 			return -EBUSY;
 		}
@@ -250,8 +251,8 @@ const char *ksim_driver_owner(const char *driver_name)
 
 	list_for_each_entry(drv, &drivers, bus_entry)
 		if (!strcmp(drv->driver.name, driver_name))
-			return drv->driver.owner ? drv->driver.owner->name :
-						   NULL;
+			return drv->driver.owner ? drv->driver.owner->name
+						 : NULL;
 	return NULL;
 }
 

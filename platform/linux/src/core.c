@@ -54,9 +54,8 @@ void ksim_log_add(int level, const char *device, const char *text)
 	struct ksim_log_record *r;
 
 	if (log_records.count == log_records.capacity)
-		log_records.records = grow_or_die(log_records.records,
-						  &log_records.capacity,
-						  sizeof(*r));
+		log_records.records = grow_or_die(
+			log_records.records, &log_records.capacity, sizeof(*r));
 	r = &log_records.records[log_records.count++];
 	r->level = level;
 	r->device = device ? dup_or_die(device) : NULL;
@@ -110,8 +109,8 @@ int printk(const char *fmt, ...)
 	return 0;
 }
 
-int dev_printk(const char *level, const struct device *dev,
-	       const char *fmt, ...)
+int dev_printk(const char *level, const struct device *dev, const char *fmt,
+	       ...)
 {
 	va_list args;
 

@@ -118,8 +118,8 @@ int extcon_set_state(struct extcon_dev *edev, u32 state)
 _Static_assert(PAGE_SIZE == KSIM_PAGE_SIZE, "the page tests are told of");
 
 /* Bytes after the page that a rendering must leave as they are. */
-#define GUARD_SIZE	PAGE_SIZE
-#define GUARD_BYTE	0x5a
+#define GUARD_SIZE PAGE_SIZE
+#define GUARD_BYTE 0x5a
 
 static bool guard_intact(const char *guard)
 {
@@ -158,8 +158,8 @@ static ssize_t read_attribute(const char *name, char *buf, size_t size,
 		ret = edev->print_name(edev, page);
 	/* The class's own rendering when the driver has none or it fails. */
 	if (ret < 0)
-		ret = state ? scnprintf(page, PAGE_SIZE, "%u\n", edev->state) :
-			      scnprintf(page, PAGE_SIZE, "%s\n",
+		ret = state ? scnprintf(page, PAGE_SIZE, "%u\n", edev->state)
+			    : scnprintf(page, PAGE_SIZE, "%s\n",
 					dev_name(edev->dev));
 	ASAN_UNPOISON_MEMORY_REGION(page + PAGE_SIZE, GUARD_SIZE);
 	if ((size_t)ret >= PAGE_SIZE || !guard_intact(page + PAGE_SIZE))

@@ -151,8 +151,7 @@ int gpio_to_irq(unsigned gpio)
 }
 
 static int install_handler(unsigned int irq, irq_handler_t handler,
-			   unsigned long flags, const char *name,
-			   void *dev_id)
+			   unsigned long flags, const char *name, void *dev_id)
 {
 	struct irq_desc *desc;
 	int err;
@@ -184,8 +183,7 @@ int request_irq(unsigned int irq, irq_handler_t handler, unsigned long flags,
 }
 
 int request_any_context_irq(unsigned int irq, irq_handler_t handler,
-			    unsigned long flags, const char *name,
-			    void *dev_id)
+			    unsigned long flags, const char *name, void *dev_id)
 {
 	int ret = install_handler(irq, handler, flags, name, dev_id);
 
@@ -244,8 +242,8 @@ int ksim_irq_occupy(int irq)
 {
 	if (irq < 0)
 		return -EINVAL;
-	return request_irq(irq, foreign_handler, IRQF_TRIGGER_RISING,
-			   "ksim", &foreign_owner);
+	return request_irq(irq, foreign_handler, IRQF_TRIGGER_RISING, "ksim",
+			   &foreign_owner);
 }
 
 void ksim_irq_release(int irq)

@@ -63,8 +63,8 @@ void kfree(const void *ptr)
 static struct devres *devres_alloc(void (*release)(struct device *, void *),
 				   size_t size, gfp_t flags, const char *caller)
 {
-	struct devres *dr = block_alloc(sizeof(*dr) + size,
-					flags | __GFP_ZERO, caller);
+	struct devres *dr =
+		block_alloc(sizeof(*dr) + size, flags | __GFP_ZERO, caller);
 
 	if (!dr)
 		return NULL;
@@ -87,8 +87,8 @@ static void devm_kzalloc_release(struct device *dev, void *res)
 
 void *devm_kzalloc(struct device *dev, size_t size, gfp_t gfp)
 {
-	struct devres *dr = devres_alloc(devm_kzalloc_release, size, gfp,
-					  __func__);
+	struct devres *dr =
+		devres_alloc(devm_kzalloc_release, size, gfp, __func__);
 
 	if (!dr)
 		return NULL;

@@ -7,10 +7,10 @@
 
 #include "ksim_internal.h"
 
-#define MSEC_PER_SEC		1000
-#define WORK_STRUCT_DELAYED	2UL
+#define MSEC_PER_SEC 1000
+#define WORK_STRUCT_DELAYED 2UL
 /* More runs than this in one go means work requeues itself forever. */
-#define MAX_RUNS		100000
+#define MAX_RUNS 100000
 
 volatile unsigned long jiffies = INITIAL_JIFFIES;
 

@@ -9,7 +9,8 @@
 
 namespace {
 
-class Ksim : public ::testing::Test {
+class Ksim : public ::testing::Test
+{
 protected:
     void SetUp() override { ksim_reset(); }
     void TearDown() override { ksim_reset(); }
@@ -25,7 +26,8 @@ std::string bugs()
 
 TEST_F(Ksim, RecordsTheMisuseTheKernelWouldWarnOrCrashOn)
 {
-    const struct {
+    const struct
+    {
         void (*misuse)();
         const char *bug;
     } cases[] = {
@@ -55,7 +57,8 @@ TEST_F(Ksim, DeviceNamesOfAnyLengthAreKeptWhole)
         std::string one(length - 1, 'p'), two(length - 1, 'p');
         one += '1';
         two += '2';
-        const struct {
+        const struct
+        {
             std::string name;
             int id;
             std::string expected;
@@ -90,4 +93,4 @@ TEST_F(Ksim, StateReadFallsBackToTheClassRenderingWhenPrintStateFails)
     EXPECT_EQ(bugs(), "");
 }
 
-}  // namespace
+} // namespace

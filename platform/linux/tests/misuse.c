@@ -21,8 +21,8 @@ struct item {
 
 static void item_work(struct work_struct *work)
 {
-	struct item *it = container_of(to_delayed_work(work), struct item,
-				       work);
+	struct item *it =
+		container_of(to_delayed_work(work), struct item, work);
 
 	it->runs++;
 }

@@ -27,8 +27,7 @@ class PrintingReader : public RingBufferReader<TimedXyzData>
 public:
     explicit PrintingReader(quint64 limit)
         : m_limit(limit)
-    {
-    }
+    { }
 
     void wakeup() override
     {
@@ -36,8 +35,11 @@ public:
         unsigned int n;
         while (!done() && (n = read(16, samples)) > 0) {
             for (unsigned int i = 0; i < n && !done(); ++i) {
-                std::printf("%llu %d %d %d\n", static_cast<unsigned long long>(samples[i].timestamp), int(samples[i].x),
-                            int(samples[i].y), int(samples[i].z));
+                std::printf("%llu %d %d %d\n",
+                            static_cast<unsigned long long>(samples[i].timestamp),
+                            int(samples[i].x),
+                            int(samples[i].y),
+                            int(samples[i].z));
                 ++m_printed;
             }
         }
@@ -66,33 +68,52 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Runs a sensor plug-in and prints its samples."));
+    parser.setApplicationDescription(
+        QStringLiteral("Runs a sensor plug-in and prints its samples."));
     parser.addHelpOption();
     const QCommandLineOption configOption({QStringLiteral("c"), QStringLiteral("config")},
-                                          QStringLiteral("Configuration file."), QStringLiteral("file"));
+                                          QStringLiteral("Configuration file."),
+                                          QStringLiteral("file"));
     const QCommandLineOption dirOption({QStringLiteral("p"), QStringLiteral("plugin-dir")},
-                                       QStringLiteral("Plug-in directory."), QStringLiteral("dir"),
+                                       QStringLiteral("Plug-in directory."),
+                                       QStringLiteral("dir"),
                                        QStringLiteral("/usr/lib/mavrid"));
-    const QCommandLineOption pluginOption(QStringLiteral("plugin"), QStringLiteral("Plug-in name."),
-                                          QStringLiteral("name"), QStringLiteral("ostrel"));
-    const QCommandLineOption adaptorOption(QStringLiteral("adaptor"), QStringLiteral("Adaptor id."),
-                                           QStringLiteral("id"), QStringLiteral("accelerometeradaptor"));
-    const QCommandLineOption sensorOption(QStringLiteral("sensor"), QStringLiteral("Sensor name."),
-                                          QStringLiteral("name"), QStringLiteral("accelerometer"));
+    const QCommandLineOption pluginOption(QStringLiteral("plugin"),
+                                          QStringLiteral("Plug-in name."),
+                                          QStringLiteral("name"),
+                                          QStringLiteral("ostrel"));
+    const QCommandLineOption adaptorOption(QStringLiteral("adaptor"),
+                                           QStringLiteral("Adaptor id."),
+                                           QStringLiteral("id"),
+                                           QStringLiteral("accelerometeradaptor"));
+    const QCommandLineOption sensorOption(QStringLiteral("sensor"),
+                                          QStringLiteral("Sensor name."),
+                                          QStringLiteral("name"),
+                                          QStringLiteral("accelerometer"));
     const QCommandLineOption samplesOption({QStringLiteral("n"), QStringLiteral("samples")},
                                            QStringLiteral("Samples to print (0: no limit)."),
-                                           QStringLiteral("count"), QStringLiteral("10"));
+                                           QStringLiteral("count"),
+                                           QStringLiteral("10"));
     const QCommandLineOption durationOption({QStringLiteral("d"), QStringLiteral("duration")},
                                             QStringLiteral("Milliseconds to run (0: no limit)."),
-                                            QStringLiteral("ms"), QStringLiteral("0"));
+                                            QStringLiteral("ms"),
+                                            QStringLiteral("0"));
     const QCommandLineOption intervalOption({QStringLiteral("i"), QStringLiteral("interval")},
                                             QStringLiteral("Sampling interval in milliseconds."),
                                             QStringLiteral("ms"));
     const QCommandLineOption levelOption({QStringLiteral("l"), QStringLiteral("log-level")},
                                          QStringLiteral("Least log level written (1-4)."),
-                                         QStringLiteral("level"), QStringLiteral("3"));
-    parser.addOptions({configOption, dirOption, pluginOption, adaptorOption, sensorOption, samplesOption,
-                       durationOption, intervalOption, levelOption});
+                                         QStringLiteral("level"),
+                                         QStringLiteral("3"));
+    parser.addOptions({configOption,
+                       dirOption,
+                       pluginOption,
+                       adaptorOption,
+                       sensorOption,
+                       samplesOption,
+                       durationOption,
+                       intervalOption,
+                       levelOption});
     parser.process(app);
 
     bool ok = true;
@@ -140,7 +161,8 @@ int main(int argc, char *argv[])
     } else {
         if (parser.isSet(intervalOption)
             && !adaptor->setInterval(parser.value(intervalOption).toUInt(), 0)) {
-            status = fail(QStringLiteral("interval %1 not available").arg(parser.value(intervalOption)));
+            status = fail(
+                QStringLiteral("interval %1 not available").arg(parser.value(intervalOption)));
         } else if (!adaptor->startSensor()) {
             status = fail(QStringLiteral("sensor %1 does not start").arg(sensorName));
         } else {

@@ -15,16 +15,14 @@ public:
         , min(min)
         , max(max)
         , resolution(resolution)
-    {
-    }
+    { }
 
     DataRange(const DataRange &other)
         : QObject()
         , min(other.min)
         , max(other.max)
         , resolution(other.resolution)
-    {
-    }
+    { }
 
     DataRange &operator=(const DataRange &other)
     {

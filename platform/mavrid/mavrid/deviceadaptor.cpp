@@ -3,15 +3,14 @@
 
 DeviceAdaptor::DeviceAdaptor(const QString &id, QObject *parent)
     : NodeBase(id, parent)
-{
-}
+{ }
 
 DeviceAdaptor::~DeviceAdaptor() = default;
 
 void DeviceAdaptor::setAdaptedSensor(const QString &name, const QString &description,
                                      RingBufferBase *buffer)
 {
-    m_sensors.insert(name, AdaptedSensor{description, buffer});
+    m_sensors.insert(name, AdaptedSensor {description, buffer});
 }
 
 QStringList DeviceAdaptor::adaptedSensors() const
@@ -41,8 +40,7 @@ bool DeviceAdaptor::startAdaptor()
 }
 
 void DeviceAdaptor::stopAdaptor()
-{
-}
+{ }
 
 bool DeviceAdaptor::standby()
 {

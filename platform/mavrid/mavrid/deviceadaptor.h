@@ -34,7 +34,8 @@ public:
     virtual bool resume();
 
 private:
-    struct AdaptedSensor {
+    struct AdaptedSensor
+    {
         QString description;
         RingBufferBase *buffer;
     };

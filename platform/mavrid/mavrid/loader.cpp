@@ -90,7 +90,8 @@ bool Loader::loadOne(const QString &name, QStringList *loading, QString *errorSt
     }
     const char *data = verification();
     if (!data || std::strcmp(data, MAVRID_PLUGIN_VERIFICATION_DATA) != 0) {
-        setError(errorString, QStringLiteral("%1: plug-in built for another configuration").arg(path));
+        setError(errorString,
+                 QStringLiteral("%1: plug-in built for another configuration").arg(path));
         dlclose(handle);
         return false;
     }
@@ -111,7 +112,7 @@ bool Loader::loadOne(const QString &name, QStringList *loading, QString *errorSt
         }
     }
 
-    m_plugins.append(LoadedPlugin{name, handle, object});
+    m_plugins.append(LoadedPlugin {name, handle, object});
     MavridLogger(Q_FUNC_INFO, "loader", __LINE__, MavridLogInfo) << "loaded plug-in " << path;
     plugin->Register(*this);
     plugin->Init(*this);

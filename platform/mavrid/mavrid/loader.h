@@ -37,7 +37,8 @@ private:
     ~Loader();
     Q_DISABLE_COPY(Loader)
 
-    struct LoadedPlugin {
+    struct LoadedPlugin
+    {
         QString name;
         void *handle;
         QPointer<QObject> object;

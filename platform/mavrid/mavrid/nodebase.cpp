@@ -4,8 +4,7 @@
 NodeBase::NodeBase(const QString &id, QObject *parent)
     : QObject(parent)
     , m_id(id)
-{
-}
+{ }
 
 NodeBase::~NodeBase() = default;
 

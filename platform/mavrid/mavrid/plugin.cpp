@@ -15,7 +15,6 @@ QStringList PluginBase::Dependencies()
 
 Plugin::Plugin(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 Plugin::~Plugin() = default;

@@ -29,12 +29,13 @@
 #define MAVRID_BUILD_KEY_COMPILER "unknown"
 #endif
 
-#define MAVRID_BUILD_KEY \
-    MAVRID_BUILD_KEY_PROCESSOR " " MAVRID_BUILD_KEY_SYSTEM " " MAVRID_BUILD_KEY_COMPILER " full-config"
+#define MAVRID_BUILD_KEY                                                                           \
+    MAVRID_BUILD_KEY_PROCESSOR " " MAVRID_BUILD_KEY_SYSTEM " " MAVRID_BUILD_KEY_COMPILER           \
+                               " full-config"
 
 // What a plug-in's qt_plugin_query_verification_data() returns.
-#define MAVRID_PLUGIN_VERIFICATION_DATA \
-    "pattern=QT_PLUGIN_VERIFICATION_DATA\n" \
-    "version=4.8.3\n" \
-    "debug=true\n" \
+#define MAVRID_PLUGIN_VERIFICATION_DATA                                                            \
+    "pattern=QT_PLUGIN_VERIFICATION_DATA\n"                                                        \
+    "version=4.8.3\n"                                                                              \
+    "debug=true\n"                                                                                 \
     "buildkey=" MAVRID_BUILD_KEY

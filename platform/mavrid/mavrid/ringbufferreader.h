@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-template <class TYPE>
-class RingBuffer;
+template <class TYPE> class RingBuffer;
 
 // Something a producer wakes when data waits for it.
 class Pusher
@@ -24,8 +23,7 @@ public:
  * written since. A reader that fell more than a buffer's capacity behind
  * skips to the oldest element still held and counts the others as lost.
  */
-template <class TYPE>
-class RingBufferReader : public RingBufferReaderBase
+template <class TYPE> class RingBufferReader : public RingBufferReaderBase
 {
 public:
     // Elements written and not read yet, at most the buffer's capacity.
@@ -39,8 +37,7 @@ public:
     unsigned int lost = 0;
 };
 
-template <class TYPE>
-unsigned int RingBufferReader<TYPE>::unread() const
+template <class TYPE> unsigned int RingBufferReader<TYPE>::unread() const
 {
     if (!ringBuffer) {
         return 0;
@@ -49,8 +46,7 @@ unsigned int RingBufferReader<TYPE>::unread() const
     return behind > ringBuffer->capacity ? ringBuffer->capacity : behind;
 }
 
-template <class TYPE>
-unsigned int RingBufferReader<TYPE>::read(unsigned int max, TYPE *values)
+template <class TYPE> unsigned int RingBufferReader<TYPE>::read(unsigned int max, TYPE *values)
 {
     if (!ringBuffer) {
         return 0;

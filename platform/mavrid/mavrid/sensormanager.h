@@ -17,8 +17,7 @@ public:
     DeviceAdaptorInstanceEntry(const QString &type, const QString &id)
         : type(type)
         , id(id)
-    {
-    }
+    { }
 
     QString type;
     QString id;
@@ -37,8 +36,7 @@ class SensorManager
 public:
     static SensorManager &instance();
 
-    template <class DEVICE_ADAPTOR_TYPE>
-    void registerDeviceAdaptor(const QString &id);
+    template <class DEVICE_ADAPTOR_TYPE> void registerDeviceAdaptor(const QString &id);
 
     // The adaptor entered under id, created if needed; null when the id or
     // its type's factory is unknown or the adaptor does not start.

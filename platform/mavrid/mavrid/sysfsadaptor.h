@@ -23,10 +23,7 @@
 class SysfsAdaptor : public DeviceAdaptor
 {
 public:
-    enum PollMode {
-        SelectMode = 0,
-        IntervalMode = 1
-    };
+    enum PollMode { SelectMode = 0, IntervalMode = 1 };
 
     SysfsAdaptor(const QString &id, PollMode mode = SelectMode, bool keepOpen = true,
                  const QString &path = QString(), int pathId = 0);

@@ -30,7 +30,8 @@ TEST_F(ConfigTest, ReadsGroupedAndPlainKeys)
                   "path=/a=b\n");
     ASSERT_TRUE(config->load(QString::fromStdString(dir.file("c.conf"))));
     EXPECT_EQ(config->value(QStringLiteral("top/level")).toInt(), 1);
-    EXPECT_EQ(config->value(QStringLiteral("accelerometer/range_path")).toByteArray(), "/sys/x/range");
+    EXPECT_EQ(config->value(QStringLiteral("accelerometer/range_path")).toByteArray(),
+              "/sys/x/range");
     EXPECT_TRUE(config->value(QStringLiteral("accelerometer/range_mode")).isValid());
     EXPECT_EQ(config->value(QStringLiteral("accelerometer/range_mode")).toByteArray(), "");
     EXPECT_EQ(config->value(QStringLiteral("other/path")).toString(), QStringLiteral("/a=b"));

@@ -26,7 +26,8 @@ TEST_F(LoaderTest, LoadsAVerifiedPluginOnceAndRegistersIt)
 
 TEST_F(LoaderTest, RefusesWhatIsNotAVerifiedPlugin)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         const char *error;
     };

@@ -20,7 +20,8 @@ TEST(MavridLogger, WritesOneLinePerRecordWithItsOrigin)
 
 TEST(MavridLogger, WritesOnlyWhatTheRulesLetThrough)
 {
-    struct Case {
+    struct Case
+    {
         bool init;
         bool output;
         int level;
@@ -38,8 +39,9 @@ TEST(MavridLogger, WritesOnlyWhatTheRulesLetThrough)
         {true, false, 3, 1, false},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(::testing::Message() << "level " << c.level << " output level " << c.outputLevel
-                                          << (c.init ? "" : " uninitialized") << (c.output ? "" : " no output"));
+        SCOPED_TRACE(::testing::Message()
+                     << "level " << c.level << " output level " << c.outputLevel
+                     << (c.init ? "" : " uninitialized") << (c.output ? "" : " no output"));
         QBuffer out;
         out.open(QIODevice::WriteOnly);
         MavridLogger::init(c.output ? &out : nullptr, c.outputLevel);

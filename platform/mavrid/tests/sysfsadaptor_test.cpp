@@ -22,8 +22,7 @@ class RecordingAdaptor : public SysfsAdaptor
 public:
     RecordingAdaptor(PollMode mode, bool keepOpen, const QString &path)
         : SysfsAdaptor(QStringLiteral("recording"), mode, keepOpen, path, 7)
-    {
-    }
+    { }
 
     bool startSensor() override { return SysfsAdaptor::startSensor(); }
     bool stopSensor() override { return SysfsAdaptor::stopSensor(); }
@@ -63,7 +62,7 @@ protected:
         EXPECT_EQ(app.exec(), 0) << "took " << adaptor.reads.size() << " samples";
     }
 
-    QCoreApplication app{argc, argv};
+    QCoreApplication app {argc, argv};
     qk::TempDir dir;
 };
 
@@ -72,7 +71,8 @@ TEST_F(SysfsAdaptorTest, SamplesTheDataFileWhileRunning)
     for (bool keepOpen : {true, false}) {
         SCOPED_TRACE(keepOpen ? "kept open" : "opened each time");
         qk::writeFile(dir.file("data"), "a");
-        RecordingAdaptor adaptor(SysfsAdaptor::IntervalMode, keepOpen, QString::fromStdString(dir.file("data")));
+        RecordingAdaptor adaptor(
+            SysfsAdaptor::IntervalMode, keepOpen, QString::fromStdString(dir.file("data")));
         ASSERT_TRUE(adaptor.setInterval(5, 0));
         ASSERT_TRUE(adaptor.startSensor());
         adaptor.stopAfter = 2;
@@ -84,7 +84,7 @@ TEST_F(SysfsAdaptorTest, SamplesTheDataFileWhileRunning)
         EXPECT_TRUE(adaptor.stopSensor());
         EXPECT_FALSE(adaptor.isRunning());
         EXPECT_EQ(adaptor.reads, "aabb");
-        EXPECT_EQ(adaptor.pathIds, std::set<int>{7});
+        EXPECT_EQ(adaptor.pathIds, std::set<int> {7});
     }
 }
 
@@ -105,7 +105,8 @@ TEST_F(SysfsAdaptorTest, EmptyPathNamesTheDataFileByConfiguration)
 TEST_F(SysfsAdaptorTest, DoesNotStartWithoutAReadableDataFileOrInSelectMode)
 {
     qk::writeFile(dir.file("data"), "d");
-    struct Case {
+    struct Case
+    {
         const char *name;
         SysfsAdaptor::PollMode mode;
         std::string path;

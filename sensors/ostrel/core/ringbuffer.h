@@ -14,19 +14,17 @@
 class SinkBase
 {
 public:
-    virtual ~SinkBase() {}
+    virtual ~SinkBase() { }
 };
 
-template <class T>
-class SinkTyped : public SinkBase
+template <class T> class SinkTyped : public SinkBase
 {
 public:
     virtual void collect(int n, const T *values) = 0;
 };
 
 // Forwards what is pushed into it to a member of the bound instance.
-template <class TYPE, class T>
-class Sink : public SinkTyped<T>
+template <class TYPE, class T> class Sink : public SinkTyped<T>
 {
 public:
     typedef void (TYPE::*Member)(unsigned int n, const T *values);
@@ -34,8 +32,7 @@ public:
     Sink(TYPE *instance, Member member)
         : instance(instance)
         , member(member)
-    {
-    }
+    { }
 
     // A negative count pushes nothing: as unsigned it would run far past
     // the end of values.
@@ -52,7 +49,7 @@ private:
 class RingBufferBase : public Consumer
 {
 public:
-    virtual ~RingBufferBase() {}
+    virtual ~RingBufferBase() { }
     virtual bool joinTypeChecked(RingBufferReaderBase *reader) = 0;
     virtual bool unjoinTypeChecked(RingBufferReaderBase *reader) = 0;
 };
@@ -63,8 +60,7 @@ public:
  * refuses a write and keeps no read position: each reader keeps its own.
  * Writes, joins and unjoins must not overlap.
  */
-template <class TYPE>
-class RingBuffer : public RingBufferBase
+template <class TYPE> class RingBuffer : public RingBufferBase
 {
 public:
     // A size of 0 is taken as 1: every write needs a slot.
@@ -94,14 +90,12 @@ private:
 
 // The adaptor's buffer: one element at a time is filled in place, then
 // counted, then announced.
-template <class TYPE>
-class DeviceAdaptorRingBuffer : public RingBuffer<TYPE>
+template <class TYPE> class DeviceAdaptorRingBuffer : public RingBuffer<TYPE>
 {
 public:
     explicit DeviceAdaptorRingBuffer(unsigned int size)
         : RingBuffer<TYPE>(size)
-    {
-    }
+    { }
 
     TYPE *writeSlot() { return &this->storage[this->writeCount % this->capacity]; }
     void commitWrite() { ++this->writeCount; }
@@ -118,14 +112,12 @@ RingBuffer<TYPE>::RingBuffer(unsigned int size)
     addSink(&sink, QStringLiteral("sink"));
 }
 
-template <class TYPE>
-RingBuffer<TYPE>::~RingBuffer()
+template <class TYPE> RingBuffer<TYPE>::~RingBuffer()
 {
     delete[] storage;
 }
 
-template <class TYPE>
-void RingBuffer<TYPE>::write(unsigned int n, const TYPE *values)
+template <class TYPE> void RingBuffer<TYPE>::write(unsigned int n, const TYPE *values)
 {
     for (unsigned int i = 0; i < n; ++i) {
         storage[writeCount % capacity] = values[i];
@@ -134,8 +126,7 @@ void RingBuffer<TYPE>::write(unsigned int n, const TYPE *values)
     wakeReaders();
 }
 
-template <class TYPE>
-void RingBuffer<TYPE>::wakeReaders()
+template <class TYPE> void RingBuffer<TYPE>::wakeReaders()
 {
     // The copy shares the set's data; a reader that joins or leaves while
     // woken detaches the original, not this.
@@ -147,8 +138,7 @@ void RingBuffer<TYPE>::wakeReaders()
 
 // The daemon's log filters match these records by source and line, so both
 // are fixed.
-template <class TYPE>
-bool RingBuffer<TYPE>::joinTypeChecked(RingBufferReaderBase *reader)
+template <class TYPE> bool RingBuffer<TYPE>::joinTypeChecked(RingBufferReaderBase *reader)
 {
     MavridLogger(__PRETTY_FUNCTION__, "../../core/ringbuffer", 245, MavridLogDebug)
         << "joining reader to ringbuffer.";
@@ -164,8 +154,7 @@ bool RingBuffer<TYPE>::joinTypeChecked(RingBufferReaderBase *reader)
     return true;
 }
 
-template <class TYPE>
-bool RingBuffer<TYPE>::unjoinTypeChecked(RingBufferReaderBase *reader)
+template <class TYPE> bool RingBuffer<TYPE>::unjoinTypeChecked(RingBufferReaderBase *reader)
 {
     RingBufferReader<TYPE> *typed = dynamic_cast<RingBufferReader<TYPE> *>(reader);
     if (!typed) {

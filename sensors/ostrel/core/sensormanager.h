@@ -10,8 +10,7 @@
 // type needs a meta-object (its class name is the factory map's key) and a
 // static factoryMethod(const QString &). The records' source and line are
 // fixed: the daemon's log filters match them.
-template <class DEVICE_ADAPTOR_TYPE>
-void SensorManager::registerDeviceAdaptor(const QString &id)
+template <class DEVICE_ADAPTOR_TYPE> void SensorManager::registerDeviceAdaptor(const QString &id)
 {
     const int semicolon = id.indexOf(QLatin1Char(';'));
     const QString key = semicolon < 0 ? id : id.left(semicolon);

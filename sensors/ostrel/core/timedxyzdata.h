@@ -4,7 +4,8 @@
 #include <QtGlobal>
 
 // One sample of a three-axis sensor. The daemon's readers share this layout.
-struct TimedXyzData {
+struct TimedXyzData
+{
     quint64 timestamp;
     qint32 x;
     qint32 y;

@@ -17,8 +17,8 @@
 
 namespace {
 
-const QString readFailed =
-    QStringLiteral("[W] ostrel:116 virtual void SteAccelAdaptor::processSample(int, int): Read failed");
+const QString readFailed = QStringLiteral(
+    "[W] ostrel:116 virtual void SteAccelAdaptor::processSample(int, int): Read failed");
 
 // A temporary directory standing in for the chip's sysfs files.
 class SteAccelAdaptorTest : public ::testing::Test
@@ -32,17 +32,19 @@ protected:
         qk::writeFile(dir.file("range"), "old");
         qk::writeFile(dir.file("mode"), "old");
         qk::writeFile(dir.file("data"), "0:0:0");
-        loadConfig(dir.file("mavrid.conf"), {{"accelerometer/range_path", dir.file("range")},
-                                             {"accelerometer/range_mode", "2"},
-                                             {"accelerometer/mode_path", dir.file("mode")},
-                                             {"accelerometeradaptor/data_path", dir.file("data")}});
+        loadConfig(dir.file("mavrid.conf"),
+                   {{"accelerometer/range_path", dir.file("range")},
+                    {"accelerometer/range_mode", "2"},
+                    {"accelerometer/mode_path", dir.file("mode")},
+                    {"accelerometeradaptor/data_path", dir.file("data")}});
     }
 
     // Makes the adaptor and joins a reader to its buffer.
     void create()
     {
         adaptor.reset(new SteAccelAdaptor(QStringLiteral("accelerometeradaptor")));
-        buffer = dynamic_cast<RingBuffer<TimedXyzData> *>(adaptor->findBuffer(QStringLiteral("accelerometer")));
+        buffer = dynamic_cast<RingBuffer<TimedXyzData> *>(
+            adaptor->findBuffer(QStringLiteral("accelerometer")));
         ASSERT_NE(buffer, nullptr);
         ASSERT_TRUE(buffer->joinTypeChecked(&reader));
     }
@@ -62,7 +64,7 @@ protected:
         TimedXyzData out[128];
         const unsigned int n = reader.read(128, out);
         EXPECT_GT(n, 0u);
-        return n > 0 ? out[n - 1] : TimedXyzData{};
+        return n > 0 ? out[n - 1] : TimedXyzData {};
     }
 
     void unjoinReader()
@@ -78,7 +80,8 @@ protected:
     CountingReader<TimedXyzData> reader;
 };
 
-struct SampleCase {
+struct SampleCase
+{
     const char *text;
     qint32 x, y, z;
 };
@@ -179,12 +182,14 @@ TEST_F(SteAccelAdaptorTest, The129thSampleReplacesTheFirst)
 
 TEST_F(SteAccelAdaptorTest, FailedReadStopsTheSensor)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         int (*open)(const std::string &dir);
     };
     const Case cases[] = {
-        {"directory", [](const std::string &d) { return ::open(d.c_str(), O_RDONLY | O_DIRECTORY); }},
+        {"directory",
+         [](const std::string &d) { return ::open(d.c_str(), O_RDONLY | O_DIRECTORY); }},
         {"write-only descriptor",
          [](const std::string &d) { return ::open((d + "/data").c_str(), O_WRONLY); }},
     };
@@ -250,8 +255,9 @@ TEST_F(SteAccelAdaptorTest, AbsentModePathLeavesStartAndStopToTheSysfsPart)
 {
     qk::writeFile(dir.file("mode"), "old");
     qk::writeFile(dir.file("data"), "0:0:0");
-    loadConfig(dir.file("mavrid.conf"), {{"accelerometer/range_mode", "2"},
-                                         {"accelerometeradaptor/data_path", dir.file("data")}});
+    loadConfig(
+        dir.file("mavrid.conf"),
+        {{"accelerometer/range_mode", "2"}, {"accelerometeradaptor/data_path", dir.file("data")}});
     create();
     EXPECT_TRUE(adaptor->startSensor());
     EXPECT_TRUE(adaptor->isRunning());
@@ -263,10 +269,11 @@ TEST_F(SteAccelAdaptorTest, AbsentModePathLeavesStartAndStopToTheSysfsPart)
 TEST_F(SteAccelAdaptorTest, MissingChipFilesDoNotStopConstructionOrStart)
 {
     qk::writeFile(dir.file("data"), "0:0:0");
-    loadConfig(dir.file("mavrid.conf"), {{"accelerometer/range_path", dir.file("no-range")},
-                                         {"accelerometer/range_mode", "2"},
-                                         {"accelerometer/mode_path", dir.file("no-mode")},
-                                         {"accelerometeradaptor/data_path", dir.file("data")}});
+    loadConfig(dir.file("mavrid.conf"),
+               {{"accelerometer/range_path", dir.file("no-range")},
+                {"accelerometer/range_mode", "2"},
+                {"accelerometer/mode_path", dir.file("no-mode")},
+                {"accelerometeradaptor/data_path", dir.file("data")}});
     create();
     EXPECT_TRUE(adaptor->startSensor());
     EXPECT_TRUE(adaptor->stopSensor());

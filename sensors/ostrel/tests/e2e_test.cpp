@@ -11,7 +11,8 @@
 
 namespace {
 
-struct Sample {
+struct Sample
+{
     unsigned long long timestamp;
     long x, y, z;
 };
@@ -23,7 +24,7 @@ std::vector<Sample> parseSamples(const std::string &out)
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream fields(line);
-        Sample s{};
+        Sample s {};
         std::string rest;
         fields >> s.timestamp >> s.x >> s.y >> s.z;
         EXPECT_TRUE(fields && !(fields >> rest)) << "not a sample line: " << line;
@@ -41,18 +42,28 @@ protected:
         qk::writeFile(dir.file("mode"), "");
         qk::writeFile(dir.file("mavrid.conf"),
                       "[accelerometer]\n"
-                      "range_path = " + dir.file("range") + "\n"
-                      "range_mode = 4\n"
-                      "mode_path = " + dir.file("mode") + "\n"
-                      "\n"
-                      "[accelerometeradaptor]\n"
-                      "data_path = " + dir.file("data") + "\n");
+                      "range_path = "
+                          + dir.file("range")
+                          + "\n"
+                            "range_mode = 4\n"
+                            "mode_path = "
+                          + dir.file("mode")
+                          + "\n"
+                            "\n"
+                            "[accelerometeradaptor]\n"
+                            "data_path = "
+                          + dir.file("data") + "\n");
     }
 
     qk::RunResult runHost(const std::vector<std::string> &extra = {})
     {
-        std::vector<std::string> argv = {MAVRID_PATH, "--config", dir.file("mavrid.conf"), "--plugin-dir",
-                                         OSTREL_PLUGIN_DIR, "--interval", "50"};
+        std::vector<std::string> argv = {MAVRID_PATH,
+                                         "--config",
+                                         dir.file("mavrid.conf"),
+                                         "--plugin-dir",
+                                         OSTREL_PLUGIN_DIR,
+                                         "--interval",
+                                         "50"};
         argv.insert(argv.end(), extra.begin(), extra.end());
         return qk::run(argv);
     }
@@ -62,7 +73,8 @@ protected:
 
 TEST_F(HostRun, DrainsTheScaledSamplesOfTheDataFile)
 {
-    struct Case {
+    struct Case
+    {
         const char *data;
         long x, y, z;
     };
@@ -98,12 +110,16 @@ TEST_F(HostRun, LogsRegistrationAndJoinAtLevelOne)
     qk::writeFile(dir.file("data"), "0:0:0");
     const qk::RunResult r = runHost({"--samples", "1", "--log-level", "1"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("[I] ostrelplugin:8 virtual void OstrelPlugin::Register(Loader&): registering ostrel\n"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find(
+            "[I] ostrelplugin:8 virtual void OstrelPlugin::Register(Loader&): registering ostrel\n"),
+        std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find("[D] ../../core/ringbuffer:245 bool RingBuffer<TYPE>::joinTypeChecked(RingBufferReaderBase*) "
-                         "[with TYPE = TimedXyzData]: joining reader to ringbuffer.\n"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find(
+            "[D] ../../core/ringbuffer:245 bool RingBuffer<TYPE>::joinTypeChecked(RingBufferReaderBase*) "
+            "[with TYPE = TimedXyzData]: joining reader to ringbuffer.\n"),
+        std::string::npos)
         << r.err;
     EXPECT_EQ(parseSamples(r.out).size(), 1u);
 }
@@ -112,9 +128,11 @@ TEST_F(HostRun, FailedReadStopsTheSensorAndTheRun)
 {
     // A directory opens but cannot be read.
     qk::writeFile(dir.file("mavrid.conf"),
-                  "accelerometer/mode_path=" + dir.file("mode") + "\n"
-                  "accelerometer/range_mode=4\n"
-                  "accelerometeradaptor/data_path=" + dir.path() + "\n");
+                  "accelerometer/mode_path=" + dir.file("mode")
+                      + "\n"
+                        "accelerometer/range_mode=4\n"
+                        "accelerometeradaptor/data_path="
+                      + dir.path() + "\n");
     const qk::RunResult r = runHost({"--samples", "3"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
@@ -127,7 +145,8 @@ TEST_F(HostRun, FailedReadStopsTheSensorAndTheRun)
 TEST_F(HostRun, FailsWithoutThePlugin)
 {
     qk::writeFile(dir.file("data"), "0:0:0");
-    const qk::RunResult r = qk::run({MAVRID_PATH, "--config", dir.file("mavrid.conf"), "--plugin-dir", dir.path()});
+    const qk::RunResult r
+        = qk::run({MAVRID_PATH, "--config", dir.file("mavrid.conf"), "--plugin-dir", dir.path()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("mavrid: "), std::string::npos);
@@ -144,7 +163,8 @@ TEST(OstrelPluginFile, ExportsExactlyThePluginEntryPoints)
     while (std::getline(lines, line)) {
         names.insert(line.substr(line.rfind(' ') + 1));
     }
-    EXPECT_EQ(names, (std::set<std::string>{"qt_plugin_instance", "qt_plugin_query_verification_data"}));
+    EXPECT_EQ(names,
+              (std::set<std::string> {"qt_plugin_instance", "qt_plugin_query_verification_data"}));
 }
 
 TEST(OstrelPluginFile, SearchesLibrariesInTheDaemonDirectory)
@@ -155,12 +175,13 @@ TEST(OstrelPluginFile, SearchesLibrariesInTheDaemonDirectory)
     std::istringstream lines(r.out);
     std::string line;
     while (std::getline(lines, line)) {
-        if (line.find("(RUNPATH)") != std::string::npos || line.find("(RPATH)") != std::string::npos) {
+        if (line.find("(RUNPATH)") != std::string::npos
+            || line.find("(RPATH)") != std::string::npos) {
             const size_t open = line.find('[');
             paths.push_back(line.substr(open + 1, line.rfind(']') - open - 1));
         }
     }
-    EXPECT_EQ(paths, std::vector<std::string>{"/usr/lib/mavrid/"});
+    EXPECT_EQ(paths, std::vector<std::string> {"/usr/lib/mavrid/"});
 }
 
 } // namespace

@@ -79,8 +79,9 @@ TEST(OstrelPluginExports, VerificationDataNamesTheCompilerAndMachineOfThisBuild)
     const std::string processor = elfProcessor(OSTREL_PLUGIN_PATH);
     ASSERT_FALSE(processor.empty()) << OSTREL_PLUGIN_PATH;
     std::string system = BUILD_SYSTEM_NAME;
-    std::transform(system.begin(), system.end(), system.begin(),
-        [](unsigned char c) { return std::tolower(c); });
+    std::transform(system.begin(), system.end(), system.begin(), [](unsigned char c) {
+        return std::tolower(c);
+    });
 
     const std::string expected = "pattern=QT_PLUGIN_VERIFICATION_DATA\n"
                                  "version=4.8.3\n"

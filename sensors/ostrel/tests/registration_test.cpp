@@ -11,14 +11,15 @@
 
 namespace {
 
-const QString registering =
-    QStringLiteral("[I] ostrelplugin:8 virtual void OstrelPlugin::Register(Loader&): registering ostrel");
+const QString registering = QStringLiteral(
+    "[I] ostrelplugin:8 virtual void OstrelPlugin::Register(Loader&): registering ostrel");
 const QString recordStart = QStringLiteral(
     "[W] ../../core/sensormanager:%1 void SensorManager::registerDeviceAdaptor(const QString&) "
     "[with DEVICE_ADAPTOR_TYPE = SteAccelAdaptor]: ");
 
 // Another plug-in's adaptor type that answers the same class name.
-struct Impostor {
+struct Impostor
+{
     static const QMetaObject staticMetaObject;
     static DeviceAdaptor *factoryMethod(const QString &) { return nullptr; }
 };
@@ -47,12 +48,14 @@ TEST_F(RegistrationTest, RegisterEntersTheAdaptorWithoutCreatingIt)
     plugin->Register(Loader::instance());
 
     EXPECT_EQ(log.lines(), QStringList({registering}));
-    ASSERT_EQ(manager.deviceAdaptorInstances().keys(), QStringList({QStringLiteral("accelerometeradaptor")}));
+    ASSERT_EQ(manager.deviceAdaptorInstances().keys(),
+              QStringList({QStringLiteral("accelerometeradaptor")}));
     const DeviceAdaptorInstanceEntry e = entry(QStringLiteral("accelerometeradaptor"));
     EXPECT_EQ(e.type, QStringLiteral("SteAccelAdaptor"));
     EXPECT_EQ(e.id, QStringLiteral("accelerometeradaptor"));
     EXPECT_EQ(e.adaptor, nullptr);
-    ASSERT_EQ(manager.deviceAdaptorFactories().keys(), QStringList({QStringLiteral("SteAccelAdaptor")}));
+    ASSERT_EQ(manager.deviceAdaptorFactories().keys(),
+              QStringList({QStringLiteral("SteAccelAdaptor")}));
     EXPECT_EQ(manager.deviceAdaptorFactories().value(QStringLiteral("SteAccelAdaptor")),
               &SteAccelAdaptor::factoryMethod);
     delete object;
@@ -63,8 +66,10 @@ TEST_F(RegistrationTest, SecondRegistrationOfAnIdChangesNothing)
     manager.registerDeviceAdaptor<SteAccelAdaptor>(QStringLiteral("accelerometeradaptor"));
     LogCapture log;
     manager.registerDeviceAdaptor<SteAccelAdaptor>(QStringLiteral("accelerometeradaptor"));
-    EXPECT_EQ(log.lines(),
-              QStringList({recordStart.arg(509) + QStringLiteral("<accelerometeradaptor> Adaptor is already present!")}));
+    EXPECT_EQ(
+        log.lines(),
+        QStringList({recordStart.arg(509)
+                     + QStringLiteral("<accelerometeradaptor> Adaptor is already present!")}));
     EXPECT_EQ(manager.deviceAdaptorInstances().size(), 1);
     EXPECT_EQ(manager.deviceAdaptorFactories().size(), 1);
 }
@@ -77,7 +82,9 @@ TEST_F(RegistrationTest, KeyIsThePartBeforeTheFirstSemicolon)
 
     LogCapture log;
     manager.registerDeviceAdaptor<SteAccelAdaptor>(QStringLiteral("accel;path=2"));
-    EXPECT_EQ(log.lines(), QStringList({recordStart.arg(509) + QStringLiteral("<accel> Adaptor is already present!")}));
+    EXPECT_EQ(log.lines(),
+              QStringList(
+                  {recordStart.arg(509) + QStringLiteral("<accel> Adaptor is already present!")}));
     EXPECT_EQ(entry(QStringLiteral("accel")).id, QStringLiteral("accel;path=1;x"));
 }
 
@@ -88,7 +95,8 @@ TEST_F(RegistrationTest, SecondIdOfTheSameTypeSharesItsFactory)
     manager.registerDeviceAdaptor<SteAccelAdaptor>(QStringLiteral("secondaccelerometer"));
     EXPECT_TRUE(log.lines().isEmpty());
     EXPECT_EQ(manager.deviceAdaptorInstances().keys(),
-              QStringList({QStringLiteral("accelerometeradaptor"), QStringLiteral("secondaccelerometer")}));
+              QStringList(
+                  {QStringLiteral("accelerometeradaptor"), QStringLiteral("secondaccelerometer")}));
     EXPECT_EQ(entry(QStringLiteral("secondaccelerometer")).type, QStringLiteral("SteAccelAdaptor"));
     EXPECT_EQ(manager.deviceAdaptorFactories().size(), 1);
 }
@@ -99,10 +107,14 @@ TEST_F(RegistrationTest, DifferentFactoryUnderTheTypeNameIsKept)
     LogCapture log;
     manager.registerDeviceAdaptor<SteAccelAdaptor>(QStringLiteral("accelerometeradaptor"));
 
-    EXPECT_EQ(log.lines(), QStringList({recordStart.arg(522) + QStringLiteral("Device adaptor type doesn't match!")}));
-    EXPECT_EQ(entry(QStringLiteral("accelerometeradaptor")).type, QStringLiteral("SteAccelAdaptor"));
+    EXPECT_EQ(
+        log.lines(),
+        QStringList({recordStart.arg(522) + QStringLiteral("Device adaptor type doesn't match!")}));
+    EXPECT_EQ(entry(QStringLiteral("accelerometeradaptor")).type,
+              QStringLiteral("SteAccelAdaptor"));
     EXPECT_EQ(manager.deviceAdaptorInstances().size(), 2);
-    EXPECT_EQ(manager.deviceAdaptorFactories().value(QStringLiteral("SteAccelAdaptor")), &Impostor::factoryMethod);
+    EXPECT_EQ(manager.deviceAdaptorFactories().value(QStringLiteral("SteAccelAdaptor")),
+              &Impostor::factoryMethod);
 }
 
 TEST_F(RegistrationTest, ManagerCreatesTheAdaptorOnRequestThroughTheFactory)

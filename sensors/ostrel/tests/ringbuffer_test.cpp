@@ -22,7 +22,7 @@ const QString unjoinFailure = QStringLiteral(
 
 TimedXyzData sample(quint64 k)
 {
-    return TimedXyzData{k, qint32(k), -qint32(k), qint32(k * 2)};
+    return TimedXyzData {k, qint32(k), -qint32(k), qint32(k * 2)};
 }
 
 void expectSample(const TimedXyzData &actual, quint64 k)
@@ -77,7 +77,8 @@ TEST(RingBuffer, WriteNumberKLandsInSlotKModuloCapacity)
 TEST(RingBuffer, SeveralValuesInOneWriteLandInOrder)
 {
     RingBuffer<TimedXyzData> buffer(4);
-    const TimedXyzData values[] = {sample(1), sample(2), sample(3), sample(4), sample(5), sample(6)};
+    const TimedXyzData values[]
+        = {sample(1), sample(2), sample(3), sample(4), sample(5), sample(6)};
     buffer.write(6, values);
     EXPECT_EQ(buffer.writeCount, 6u);
     expectSample(buffer.storage[0], 5);
@@ -153,7 +154,8 @@ TEST(RingBuffer, JoinLogsANoticeEachTime)
 
 TEST(RingBuffer, JoinAndUnjoinRefuseReadersOfAnotherType)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         RingBufferReaderBase *reader;
     };

@@ -15,7 +15,8 @@ namespace {
 // Latin-1, a missing field counting as empty.
 void qtFields(const std::string &text, qint32 out[3])
 {
-    const QStringList fields = QString::fromLatin1(text.data(), int(text.size())).split(QLatin1Char(':'));
+    const QStringList fields
+        = QString::fromLatin1(text.data(), int(text.size())).split(QLatin1Char(':'));
     for (int i = 0; i < 3; ++i) {
         out[i] = i < fields.size() ? fields[i].toInt(nullptr, 10) : 0;
     }
@@ -35,10 +36,26 @@ void expectLikeQt(const std::string &text)
 TEST(SampleParser, ConvertsFieldsLikeQt)
 {
     const char *const texts[] = {
-        "", ":", "::", ":::", "1", "1:2", "1:2:3:4", "+1:-1:-0", "0012:000:-0007",
-        " 12 :\t-3\n:\r\n7\v", "\x85" "5:\xa0" "6:7\xa0", // Latin-1 white space
-        "2147483647:-2147483648:2147483648", "-2147483649:99999999999999999999:0",
-        "1 2:- 3:+-3", "0x10:1e3:1.5", "12abc:abc12:--", "+:-: ", "\xb2:\xb9:\xbe", // superscripts
+        "",
+        ":",
+        "::",
+        ":::",
+        "1",
+        "1:2",
+        "1:2:3:4",
+        "+1:-1:-0",
+        "0012:000:-0007",
+        " 12 :\t-3\n:\r\n7\v",
+        "\x85"
+        "5:\xa0"
+        "6:7\xa0", // Latin-1 white space
+        "2147483647:-2147483648:2147483648",
+        "-2147483649:99999999999999999999:0",
+        "1 2:- 3:+-3",
+        "0x10:1e3:1.5",
+        "12abc:abc12:--",
+        "+:-: ",
+        "\xb2:\xb9:\xbe", // superscripts
     };
     for (const char *text : texts) {
         expectLikeQt(text);

@@ -25,7 +25,8 @@ private:
     QCoreApplication *m_app = nullptr;
 };
 
-::testing::Environment *const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+::testing::Environment *const qtEnvironment
+    = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 } // namespace
 
@@ -45,7 +46,8 @@ QStringList LogCapture::lines() const
     return QString::fromUtf8(m_buffer.data()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-void loadConfig(const std::string &path, const std::vector<std::pair<std::string, std::string>> &keys)
+void loadConfig(const std::string &path,
+                const std::vector<std::pair<std::string, std::string>> &keys)
 {
     std::string text;
     for (const auto &key : keys) {

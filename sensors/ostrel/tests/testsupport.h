@@ -24,8 +24,7 @@ private:
     QBuffer m_buffer;
 };
 
-template <class T>
-class CountingReader : public RingBufferReader<T>
+template <class T> class CountingReader : public RingBufferReader<T>
 {
 public:
     void wakeup() override { ++wakeups; }
@@ -34,4 +33,5 @@ public:
 };
 
 // Writes "group/name" keys to a configuration file at path and loads it.
-void loadConfig(const std::string &path, const std::vector<std::pair<std::string, std::string>> &keys);
+void loadConfig(const std::string &path,
+                const std::vector<std::pair<std::string, std::string>> &keys);

@@ -2,7 +2,7 @@
 #ifndef _ASM_PAGE_H
 #define _ASM_PAGE_H
 
-#define PAGE_SHIFT	12
-#define PAGE_SIZE	(1UL << PAGE_SHIFT)
+#define PAGE_SHIFT 12
+#define PAGE_SIZE (1UL << PAGE_SHIFT)
 
 #endif

@@ -57,13 +57,10 @@ void devm_kfree(struct device *dev, void *p);
 __printf(3, 4) int dev_printk(const char *level, const struct device *dev,
 			      const char *fmt, ...);
 
-#define dev_err(dev, fmt, ...)						\
-	dev_printk(KERN_ERR, dev, fmt, ##__VA_ARGS__)
-#define dev_warn(dev, fmt, ...)						\
+#define dev_err(dev, fmt, ...) dev_printk(KERN_ERR, dev, fmt, ##__VA_ARGS__)
+#define dev_warn(dev, fmt, ...) \
 	dev_printk(KERN_WARNING, dev, fmt, ##__VA_ARGS__)
-#define dev_info(dev, fmt, ...)						\
-	dev_printk(KERN_INFO, dev, fmt, ##__VA_ARGS__)
-#define dev_dbg(dev, fmt, ...)						\
-	dev_printk(KERN_DEBUG, dev, fmt, ##__VA_ARGS__)
+#define dev_info(dev, fmt, ...) dev_printk(KERN_INFO, dev, fmt, ##__VA_ARGS__)
+#define dev_dbg(dev, fmt, ...) dev_printk(KERN_DEBUG, dev, fmt, ##__VA_ARGS__)
 
 #endif

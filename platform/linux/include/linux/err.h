@@ -6,8 +6,8 @@
 #include <linux/errno.h>
 #include <linux/types.h>
 
-#define MAX_ERRNO	4095
-#define IS_ERR_VALUE(x)							\
+#define MAX_ERRNO 4095
+#define IS_ERR_VALUE(x) \
 	unlikely((unsigned long)(x) >= (unsigned long)-MAX_ERRNO)
 
 static inline void *ERR_PTR(long error)

@@ -3,9 +3,9 @@
 #define _LINUX_IRQRETURN_H
 
 enum irqreturn {
-	IRQ_NONE		= (0 << 0),
-	IRQ_HANDLED		= (1 << 0),
-	IRQ_WAKE_THREAD		= (1 << 1),
+	IRQ_NONE = (0 << 0),
+	IRQ_HANDLED = (1 << 0),
+	IRQ_WAKE_THREAD = (1 << 1),
 };
 
 typedef enum irqreturn irqreturn_t;

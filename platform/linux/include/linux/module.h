@@ -16,7 +16,7 @@ struct module {
 };
 
 extern struct module __this_module;
-#define THIS_MODULE	(&__this_module)
+#define THIS_MODULE (&__this_module)
 
 /* Makes a module known to the loader, which then runs init on load. */
 void __module_add(struct module *mod);
@@ -25,30 +25,30 @@ void __module_add(struct module *mod);
  * There is no modpost here: module_init() itself emits the module record
  * that THIS_MODULE names, and announces it to the loader at start-up.
  */
-#define module_init(initfn)						\
-	struct module __this_module = {					\
-		.name = KBUILD_MODNAME,					\
-		.init = initfn,						\
-	};								\
+#define module_init(initfn)                                              \
+	struct module __this_module = {                                  \
+		.name = KBUILD_MODNAME,                                  \
+		.init = initfn,                                          \
+	};                                                               \
 	static void __attribute__((constructor)) __module_announce(void) \
-	{								\
-		__module_add(&__this_module);				\
+	{                                                                \
+		__module_add(&__this_module);                            \
 	}
 
-#define module_exit(exitfn)						\
+#define module_exit(exitfn)                                              \
 	static void __attribute__((constructor)) __module_set_exit(void) \
-	{								\
-		__this_module.exit = exitfn;				\
+	{                                                                \
+		__this_module.exit = exitfn;                             \
 	}
 
-#define __MODULE_INFO(tag, line, info)					\
-	static const char __modinfo_##tag##_##line[]			\
+#define __MODULE_INFO(tag, line, info)               \
+	static const char __modinfo_##tag##_##line[] \
 		__attribute__((used, section(".modinfo"))) = #tag "=" info
 #define __MODULE_INFO_L(tag, line, info) __MODULE_INFO(tag, line, info)
 
-#define MODULE_LICENSE(l)	__MODULE_INFO_L(license, __LINE__, l)
-#define MODULE_AUTHOR(a)	__MODULE_INFO_L(author, __LINE__, a)
-#define MODULE_DESCRIPTION(d)	__MODULE_INFO_L(description, __LINE__, d)
-#define MODULE_ALIAS(a)		__MODULE_INFO_L(alias, __LINE__, a)
+#define MODULE_LICENSE(l) __MODULE_INFO_L(license, __LINE__, l)
+#define MODULE_AUTHOR(a) __MODULE_INFO_L(author, __LINE__, a)
+#define MODULE_DESCRIPTION(d) __MODULE_INFO_L(description, __LINE__, d)
+#define MODULE_ALIAS(a) __MODULE_INFO_L(alias, __LINE__, a)
 
 #endif

@@ -3,6 +3,6 @@
 #define _LINUX_PARAM_H
 
 /* One tick is 10 ms: coarse enough that conversions must round up. */
-#define HZ	100
+#define HZ 100
 
 #endif

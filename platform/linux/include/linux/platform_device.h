@@ -5,8 +5,8 @@
 #include <linux/device.h>
 #include <linux/types.h>
 
-#define PLATFORM_DEVID_NONE	(-1)
-#define PLATFORM_NAME_SIZE	20
+#define PLATFORM_DEVID_NONE (-1)
+#define PLATFORM_NAME_SIZE 20
 
 struct platform_device_id {
 	char name[PLATFORM_NAME_SIZE];
@@ -26,8 +26,7 @@ struct platform_device {
 	bool sim_owned;
 };
 
-#define to_platform_device(x)						\
-	container_of((x), struct platform_device, dev)
+#define to_platform_device(x) container_of((x), struct platform_device, dev)
 
 struct pm_message;
 
@@ -43,7 +42,7 @@ struct platform_driver {
 	struct list_head bus_entry;
 };
 
-#define to_platform_driver(drv)						\
+#define to_platform_driver(drv) \
 	container_of((drv), struct platform_driver, driver)
 
 int platform_driver_register(struct platform_driver *drv);
