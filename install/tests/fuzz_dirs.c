@@ -314,8 +314,13 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	while (at < size && r.count < (r.make_leading ? 1 : MAX_OPERANDS)) {
 		const char *end = memchr(text + at, '\0', size - at);
 		size_t len = end ? (size_t)(end - (text + at)) : size - at;
-		char *operand = strndup(text + at, len);
+		// The input need not end in a zero byte: copy, do not strndup.
+		char *operand = malloc(len + 1);
 
+		if (!operand)
+			abort();
+		memcpy(operand, text + at, len);
+		operand[len] = '\0';
 		at += len + 1;
 		if (!stays_inside(operand)) {
 			free(operand);
